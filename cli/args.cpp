@@ -1,0 +1,27 @@
+#include "cli/args.h"
+
+#include "platform/text.h"
+
+Args parseArgs(int argc, const char* const* argv) {
+  Args args;
+  const int n = argc;
+  for (int i = 1; i < n;) {
+    const std::string token = platform::decodeUtf8Lossy(argv[i]);
+    std::optional<std::string> value;
+    if (i + 1 < n) value = platform::decodeUtf8Lossy(argv[i + 1]);
+    if (token == "--input") {
+      args.input = value;
+    } else if (token == "--output") {
+      args.output = value;
+    } else if (token == "--label") {
+      args.label = value.value_or("");
+    } else if (token == "--color") {
+      if (value) args.color = *value;
+    } else {
+      i += 1;
+      continue;
+    }
+    i += 2;
+  }
+  return args;
+}

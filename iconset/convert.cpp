@@ -1,0 +1,16 @@
+#include "iconset/convert.h"
+
+#include "platform/text.h"
+
+std::optional<IconError> convertIconset(const std::string& converter,
+                                        const std::string& iconsetDirectory,
+                                        const std::string& outputPath) {
+  Result<platform::ChildExit> child = platform::runChild(
+      converter, {"-c", "icns", "-o", outputPath, platform::absolutePath(iconsetDirectory)});
+  if (!child.ok()) return child.error();
+  const platform::ChildExit& exit = child.value();
+  if (exit.status == 0) return std::nullopt;
+  const std::string& text = exit.standardError;
+  return IconError{"icns", exit.status,
+                   "iconutil failed: " + (platform::isValidUtf8(text) ? text : "unknown")};
+}

@@ -1,0 +1,3 @@
+#include "iconset/convert.h"
+
+std::string converterPath() { return "/usr/bin/iconutil"; }

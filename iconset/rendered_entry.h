@@ -1,0 +1,9 @@
+#pragma once
+#include "platform/drawing.h"
+
+// One rendered variant: its edge in pixels, its density (1 or 2) and the picture.
+struct RenderedEntry {
+  int size;
+  int scale;
+  platform::RasterImage image;
+};

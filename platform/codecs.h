@@ -1,0 +1,41 @@
+#pragma once
+// Picture codecs behind the drawing services. Each decoder works on the bytes of a whole file,
+// refuses edges above kMaxPictureEdge before allocating, and returns straight-alpha RGBA.
+#include <optional>
+#include <span>
+
+#include "icns/icns.h"
+#include "platform/drawing.h"
+
+namespace platform {
+
+enum class PictureFormat { kUnknown, kIcns, kPng, kJpeg, kJpeg2000, kGif, kBmp, kTiff, kWebp };
+PictureFormat sniffFormat(std::span<const uint8_t> bytes);
+
+std::optional<RasterImage> decodePng(std::span<const uint8_t> bytes);
+std::optional<RasterImage> decodeJpeg(std::span<const uint8_t> bytes);
+std::optional<RasterImage> decodeJpeg2000(std::span<const uint8_t> bytes);
+std::optional<RasterImage> decodeGif(std::span<const uint8_t> bytes);
+std::optional<RasterImage> decodeBmp(std::span<const uint8_t> bytes);
+std::optional<RasterImage> decodeTiff(std::span<const uint8_t> bytes);
+std::optional<RasterImage> decodeWebp(std::span<const uint8_t> bytes);
+
+// Any single-picture format above, chosen by content.
+std::optional<RasterImage> decodePicture(std::span<const uint8_t> bytes);
+
+// One picture stored in an ICNS container.
+struct IcnsImage {
+  const icns::TypeInfo* info;
+  std::span<const uint8_t> data;
+  std::span<const uint8_t> mask;  // the alpha or 1-bit mask chunk, empty when absent
+  int rank;                       // higher is a better coding of the same size
+};
+
+// The image chunks of a container, without masks and metadata. Classic 1-, 4- and 8-bit icons
+// are listed only when the container has no better picture at all.
+std::vector<IcnsImage> icnsImages(std::span<const icns::Chunk> chunks);
+
+// Decodes one stored picture; an encoded payload must have the edge its type declares.
+std::optional<RasterImage> decodeIcnsImage(const IcnsImage& image);
+
+}  // namespace platform

@@ -1,0 +1,80 @@
+#include <png.h>
+
+#include <csetjmp>
+#include <cstring>
+
+#include "platform/codecs.h"
+
+namespace platform {
+namespace {
+
+struct Reader {
+  std::span<const uint8_t> bytes;
+  size_t pos = 0;
+};
+
+void readBytes(png_structp png, png_bytep out, size_t n) {
+  auto* r = static_cast<Reader*>(png_get_io_ptr(png));
+  if (n > r->bytes.size() - r->pos) png_error(png, "truncated");
+  std::memcpy(out, r->bytes.data() + r->pos, n);
+  r->pos += n;
+}
+
+void quietWarning(png_structp, png_const_charp) {}
+void fail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+
+// Runs every libpng call behind one setjmp; state lives in *out, outside this frame, so nothing
+// with a destructor is skipped or left indeterminate by the longjmp.
+struct PngState {
+  std::unique_ptr<uint8_t[]> pixels;
+  std::vector<png_bytep> rows;
+  png_uint_32 width = 0, height = 0;
+};
+
+bool readPng(png_structp png, png_infop info, PngState* out) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_set_user_limits(png, kMaxPictureEdge, kMaxPictureEdge);
+  png_set_chunk_malloc_max(png, 16u << 20);
+  // Ancillary chunks with bad checksums are skipped rather than fatal, as viewers do.
+  png_set_crc_action(png, PNG_CRC_DEFAULT, PNG_CRC_QUIET_USE);
+  png_read_info(png, info);
+  const png_uint_32 w = png_get_image_width(png, info), h = png_get_image_height(png, info);
+  if (w == 0 || h == 0 || w > kMaxPictureEdge || h > kMaxPictureEdge) return false;
+  png_set_expand(png);
+  png_set_scale_16(png);
+  png_set_gray_to_rgb(png);
+  png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  if (png_get_rowbytes(png, info) != size_t(w) * 4) return false;
+  out->pixels = allocatePixels(static_cast<int>(w), static_cast<int>(h));
+  if (!out->pixels) return false;
+  out->rows.resize(h);
+  for (png_uint_32 y = 0; y < h; ++y) out->rows[y] = out->pixels.get() + size_t(y) * w * 4;
+  png_read_image(png, out->rows.data());
+  out->width = w;
+  out->height = h;
+  return true;
+}
+
+}  // namespace
+
+std::optional<RasterImage> decodePng(std::span<const uint8_t> bytes) {
+  if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0) return std::nullopt;
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, fail, quietWarning);
+  if (!png) return std::nullopt;
+  png_infop info = png_create_info_struct(png);
+  Reader reader{bytes};
+  PngState state;
+  bool ok = false;
+  if (info) {
+    png_set_read_fn(png, &reader, readBytes);
+    ok = readPng(png, info, &state);
+  }
+  png_destroy_read_struct(&png, &info, nullptr);
+  if (!ok) return std::nullopt;
+  return RasterImage(static_cast<int>(state.width), static_cast<int>(state.height),
+                     std::move(state.pixels));
+}
+
+}  // namespace platform
