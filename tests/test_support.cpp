@@ -1,0 +1,154 @@
+#include "tests/test_support.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace testing_support {
+
+TempDir::TempDir() {
+  std::string templ = (std::filesystem::temp_directory_path() / "bw-test-XXXXXX").string();
+  if (!::mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = templ;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  // Tests may leave read-only directories behind; make them removable first.
+  for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+    if (it->is_directory(ec)) ::chmod(it->path().c_str(), 0700);
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::vector<uint8_t> readBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void writeText(const std::string& path, const std::string& text, bool executable) {
+  {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+  }
+  if (executable) ::chmod(path.c_str(), 0755);
+}
+
+bool exists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::vector<std::string> listDirectory(const std::string& path) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(path, ec))
+    names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+ProcessResult run(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                  const std::string& workingDirectory) {
+  int out[2], err[2];
+  if (::pipe(out) != 0 || ::pipe(err) != 0) throw std::runtime_error("pipe failed");
+  std::vector<std::string> environment;
+  for (char** e = environ; *e; ++e) environment.push_back(*e);
+  for (const std::string& e : env) environment.push_back(e);
+  std::vector<char*> envp, args;
+  for (auto& e : environment) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  for (auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(out[1], 1);
+    ::dup2(err[1], 2);
+    ::close(out[0]);
+    ::close(err[0]);
+    ::close(out[1]);
+    ::close(err[1]);
+    if (!workingDirectory.empty() && ::chdir(workingDirectory.c_str()) != 0) ::_exit(126);
+    ::execve(args[0], args.data(), envp.data());
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  ::close(err[1]);
+  ProcessResult result;
+  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+  int open = 2;
+  char buffer[65536];
+  while (open > 0) {
+    if (::poll(fds, 2, -1) < 0) continue;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
+      const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+      if (n <= 0) {
+        ::close(fds[i].fd);
+        fds[i].fd = -1;
+        --open;
+      } else {
+        (i == 0 ? result.out : result.err).append(buffer, static_cast<size_t>(n));
+      }
+    }
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return result;
+}
+
+platform::RasterImage makePicture(int width, int height,
+                                  uint32_t (*pixel)(int x, int y, int w, int h)) {
+  auto data = platform::allocatePixels(width, height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const uint32_t v = pixel(x, y, width, height);  // 0xRRGGBBAA
+      uint8_t* p = data.get() + (size_t(y) * width + x) * 4;
+      p[0] = uint8_t(v >> 24);
+      p[1] = uint8_t(v >> 16);
+      p[2] = uint8_t(v >> 8);
+      p[3] = uint8_t(v);
+    }
+  return platform::RasterImage(width, height, std::move(data));
+}
+
+platform::RasterImage solidPicture(int width, int height, uint8_t r, uint8_t g, uint8_t b,
+                                   uint8_t a) {
+  auto data = platform::allocatePixels(width, height);
+  for (size_t i = 0; i < size_t(width) * height; ++i) {
+    data[i * 4] = r;
+    data[i * 4 + 1] = g;
+    data[i * 4 + 2] = b;
+    data[i * 4 + 3] = a;
+  }
+  return platform::RasterImage(width, height, std::move(data));
+}
+
+Rgba pixelAt(const platform::RasterImage& image, int x, int yUp) {
+  const int row = image.height() - 1 - yUp;
+  const uint8_t* p = image.rgba().data() + (size_t(row) * image.width() + x) * 4;
+  return {p[0], p[1], p[2], p[3]};
+}
+
+std::string badgewrightBinary() { return BADGEWRIGHT_BIN; }
+std::string iconutilBinary() { return ICONUTIL_BIN; }
+std::string sourceDir() { return SOURCE_DIR; }
+
+}  // namespace testing_support

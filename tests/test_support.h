@@ -1,0 +1,54 @@
+#pragma once
+// Helpers shared by the tests: scratch directories, files, child processes and pictures.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/drawing.h"
+
+namespace testing_support {
+
+// A fresh directory removed with everything in it when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+std::vector<uint8_t> readBytes(const std::string& path);
+void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+void writeText(const std::string& path, const std::string& text, bool executable = false);
+bool exists(const std::string& path);
+std::vector<std::string> listDirectory(const std::string& path);
+
+struct ProcessResult {
+  int status = -1;  // exit status, or 128 + signal
+  std::string out, err;
+};
+// Runs argv[0] with the arguments; env entries "NAME=value" are added to the environment.
+ProcessResult run(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
+                  const std::string& workingDirectory = "");
+
+// Straight-alpha RGBA pictures for tests.
+platform::RasterImage makePicture(int width, int height,
+                                  uint32_t (*pixel)(int x, int y, int w, int h));
+platform::RasterImage solidPicture(int width, int height, uint8_t r, uint8_t g, uint8_t b,
+                                   uint8_t a);
+struct Rgba {
+  int r, g, b, a;
+};
+// The pixel at canvas coordinates (x, y), origin bottom-left.
+Rgba pixelAt(const platform::RasterImage& image, int x, int yUp);
+
+std::string badgewrightBinary();
+std::string iconutilBinary();
+std::string sourceDir();
+
+}  // namespace testing_support
