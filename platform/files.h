@@ -22,6 +22,7 @@ class Result {
   Result(IconError error) : v_(std::move(error)) {}
   bool ok() const { return v_.index() == 0; }
   T& value() { return std::get<0>(v_); }
+  const T& value() const { return std::get<0>(v_); }
   const IconError& error() const { return std::get<1>(v_); }
 
  private:
