@@ -28,7 +28,8 @@ TEST(ParseArgs, Table) {
       {"value looks like an option", {"--input", "--output", "out.icns"}, Args("--output", none)},
       {"trailing label clears", {"--label", "7", "--label"}, Args(none, none, "")},
       {"trailing color keeps default", {"--color"}, Args()},
-      {"trailing color keeps earlier", {"--color", "#000000", "--color"},
+      {"trailing color keeps earlier",
+       {"--color", "#000000", "--color"},
        Args(none, none, "", "#000000")},
       {"trailing input makes absent", {"--input", "a.icns", "--input"}, Args()},
       {"trailing output makes absent", {"--output", "a.icns", "--output"}, Args()},
@@ -51,8 +52,13 @@ TEST(ParseArgs, ProgramPathNeverExamined) {
 }
 
 TEST(ParseArgs, IllFormedUtf8BecomesReplacementCharacters) {
-  const Args a = parse({"--label", "a\xFF" "b\xE2\x82", "--input", "\xC3\xA9"});
-  EXPECT_EQ(a.label, "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+  const Args a = parse({"--label",
+                        "a\xFF"
+                        "b\xE2\x82",
+                        "--input", "\xC3\xA9"});
+  EXPECT_EQ(a.label,
+            "a\xEF\xBF\xBD"
+            "b\xEF\xBF\xBD");
   EXPECT_EQ(a.input, "\xC3\xA9");
 }
 

@@ -22,14 +22,12 @@ const std::array<SizeEntry, 10> sizes = {{{16, 1},
 std::vector<RenderedEntry> rendered;
 
 Pipeline realPipeline() {
-  return Pipeline{
-      [](const std::string& path) { return platform::Image::load(path); },
-      [](const platform::Image& base, int size, const std::string& label, const Color& badge) {
-        return renderIcon(base, size, label, badge);
-      },
-      [](const std::vector<RenderedEntry>& entries, const std::string& output) {
-        return writeIcns(entries, output);
-      }};
+  return Pipeline{[](const std::string& path) { return platform::Image::load(path); },
+                  [](const platform::Image& base, int size, const std::string& label,
+                     const Color& badge) { return renderIcon(base, size, label, badge); },
+                  [](const std::vector<RenderedEntry>& entries, const std::string& output) {
+                    return writeIcns(entries, output);
+                  }};
 }
 
 Outcome runDriver(const Pipeline& pipeline) {

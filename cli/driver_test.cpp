@@ -17,23 +17,22 @@ struct Fakes {
   std::vector<std::string> calls;
 
   Pipeline pipeline() {
-    return Pipeline{
-        [this](const std::string& path) -> std::optional<Image> {
-          calls.push_back("load " + path);
-          if (!loads) return std::nullopt;
-          return Image::fromPicture(testing_support::solidPicture(4, 4, 0, 0, 0, 255));
-        },
-        [this](const Image&, int size, const std::string& label,
-               const Color&) -> std::optional<RasterImage> {
-          calls.push_back("render " + std::to_string(size) + " " + label);
-          for (int f : renderFails)
-            if (f == size) return std::nullopt;
-          return testing_support::solidPicture(size, size, 1, 2, 3, 255);
-        },
-        [this](const std::vector<RenderedEntry>& entries, const std::string& out) {
-          calls.push_back("write " + std::to_string(entries.size()) + " " + out);
-          return writeError;
-        }};
+    return Pipeline{[this](const std::string& path) -> std::optional<Image> {
+                      calls.push_back("load " + path);
+                      if (!loads) return std::nullopt;
+                      return Image::fromPicture(testing_support::solidPicture(4, 4, 0, 0, 0, 255));
+                    },
+                    [this](const Image&, int size, const std::string& label,
+                           const Color&) -> std::optional<RasterImage> {
+                      calls.push_back("render " + std::to_string(size) + " " + label);
+                      for (int f : renderFails)
+                        if (f == size) return std::nullopt;
+                      return testing_support::solidPicture(size, size, 1, 2, 3, 255);
+                    },
+                    [this](const std::vector<RenderedEntry>& entries, const std::string& out) {
+                      calls.push_back("write " + std::to_string(entries.size()) + " " + out);
+                      return writeError;
+                    }};
   }
 };
 
@@ -69,10 +68,10 @@ TEST(Driver, RendersTheTenSizesInOrderAndHandsThemToTheWriter) {
   const Outcome outcome = runDriver(fakes.pipeline());
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.message, "");
-  const std::vector<std::string> expected = {
-      "load in.icns",   "render 16 12",  "render 32 12",  "render 32 12",  "render 64 12",
-      "render 128 12",  "render 256 12", "render 256 12", "render 512 12", "render 512 12",
-      "render 1024 12", "write 10 "};
+  const std::vector<std::string> expected = {"load in.icns",  "render 16 12",   "render 32 12",
+                                             "render 32 12",  "render 64 12",   "render 128 12",
+                                             "render 256 12", "render 256 12",  "render 512 12",
+                                             "render 512 12", "render 1024 12", "write 10 "};
   EXPECT_EQ(fakes.calls, expected);
   EXPECT_EQ(badgeColor, (Color{0.15, 0.39, 0.92, 1}));
   ASSERT_EQ(rendered.size(), 10u);

@@ -19,19 +19,29 @@ void putU32(std::vector<uint8_t>& out, uint32_t v) {
 }
 
 constexpr TypeInfo kTypes[] = {
-    {fourcc("icp4"), 16, Coding::kEncoded, 0},    {fourcc("icp5"), 32, Coding::kEncoded, 0},
-    {fourcc("icp6"), 64, Coding::kEncoded, 0},    {fourcc("ic04"), 16, Coding::kArgb, 0},
-    {fourcc("ic05"), 32, Coding::kArgb, 0},       {fourcc("ic07"), 128, Coding::kEncoded, 0},
-    {fourcc("ic08"), 256, Coding::kEncoded, 0},   {fourcc("ic09"), 512, Coding::kEncoded, 0},
-    {fourcc("ic10"), 1024, Coding::kEncoded, 0},  {fourcc("ic11"), 32, Coding::kEncoded, 0},
-    {fourcc("ic12"), 64, Coding::kEncoded, 0},    {fourcc("ic13"), 256, Coding::kEncoded, 0},
-    {fourcc("ic14"), 512, Coding::kEncoded, 0},   {fourcc("is32"), 16, Coding::kRgb, fourcc("s8mk")},
+    {fourcc("icp4"), 16, Coding::kEncoded, 0},
+    {fourcc("icp5"), 32, Coding::kEncoded, 0},
+    {fourcc("icp6"), 64, Coding::kEncoded, 0},
+    {fourcc("ic04"), 16, Coding::kArgb, 0},
+    {fourcc("ic05"), 32, Coding::kArgb, 0},
+    {fourcc("ic07"), 128, Coding::kEncoded, 0},
+    {fourcc("ic08"), 256, Coding::kEncoded, 0},
+    {fourcc("ic09"), 512, Coding::kEncoded, 0},
+    {fourcc("ic10"), 1024, Coding::kEncoded, 0},
+    {fourcc("ic11"), 32, Coding::kEncoded, 0},
+    {fourcc("ic12"), 64, Coding::kEncoded, 0},
+    {fourcc("ic13"), 256, Coding::kEncoded, 0},
+    {fourcc("ic14"), 512, Coding::kEncoded, 0},
+    {fourcc("is32"), 16, Coding::kRgb, fourcc("s8mk")},
     {fourcc("il32"), 32, Coding::kRgb, fourcc("l8mk")},
     {fourcc("ih32"), 48, Coding::kRgb, fourcc("h8mk")},
     {fourcc("it32"), 128, Coding::kRgb, fourcc("t8mk")},
-    {fourcc("s8mk"), 16, Coding::kMask, 0},       {fourcc("l8mk"), 32, Coding::kMask, 0},
-    {fourcc("h8mk"), 48, Coding::kMask, 0},       {fourcc("t8mk"), 128, Coding::kMask, 0},
-    {fourcc("ics#"), 16, Coding::kClassic1, 0},   {fourcc("ICN#"), 32, Coding::kClassic1, 0},
+    {fourcc("s8mk"), 16, Coding::kMask, 0},
+    {fourcc("l8mk"), 32, Coding::kMask, 0},
+    {fourcc("h8mk"), 48, Coding::kMask, 0},
+    {fourcc("t8mk"), 128, Coding::kMask, 0},
+    {fourcc("ics#"), 16, Coding::kClassic1, 0},
+    {fourcc("ICN#"), 32, Coding::kClassic1, 0},
     {fourcc("ich#"), 48, Coding::kClassic1, 0},
     {fourcc("ics4"), 16, Coding::kClassic4, fourcc("ics#")},
     {fourcc("icl4"), 32, Coding::kClassic4, fourcc("ICN#")},
@@ -92,12 +102,11 @@ void encodePlane(const uint8_t* in, size_t n, int stride, std::vector<uint8_t>& 
 using Rgb = std::array<uint8_t, 3>;
 
 // The Mac 16-colour system palette.
-constexpr Rgb kPalette4[16] = {{0xFF, 0xFF, 0xFF}, {0xFC, 0xF3, 0x05}, {0xFF, 0x64, 0x02},
-                               {0xDD, 0x08, 0x06}, {0xF2, 0x08, 0x84}, {0x46, 0x00, 0xA5},
-                               {0x00, 0x00, 0xD4}, {0x02, 0xAB, 0xEA}, {0x1F, 0xB7, 0x14},
-                               {0x00, 0x64, 0x11}, {0x56, 0x2C, 0x05}, {0x90, 0x71, 0x3A},
-                               {0xC0, 0xC0, 0xC0}, {0x80, 0x80, 0x80}, {0x40, 0x40, 0x40},
-                               {0x00, 0x00, 0x00}};
+constexpr Rgb kPalette4[16] = {
+    {0xFF, 0xFF, 0xFF}, {0xFC, 0xF3, 0x05}, {0xFF, 0x64, 0x02}, {0xDD, 0x08, 0x06},
+    {0xF2, 0x08, 0x84}, {0x46, 0x00, 0xA5}, {0x00, 0x00, 0xD4}, {0x02, 0xAB, 0xEA},
+    {0x1F, 0xB7, 0x14}, {0x00, 0x64, 0x11}, {0x56, 0x2C, 0x05}, {0x90, 0x71, 0x3A},
+    {0xC0, 0xC0, 0xC0}, {0x80, 0x80, 0x80}, {0x40, 0x40, 0x40}, {0x00, 0x00, 0x00}};
 
 // The Mac 256-colour system palette: a 6x6x6 cube from white down (black left out), then ramps
 // of red, green, blue and grey without the cube's levels, then black.
@@ -108,15 +117,18 @@ Rgb palette8(uint8_t index) {
     return {r, g, b};
   }
   if (index == 255) return {0, 0, 0};
-  static constexpr uint8_t kRamp[10] = {0xEE, 0xDD, 0xBB, 0xAA, 0x88,
-                                        0x77, 0x55, 0x44, 0x22, 0x11};
+  static constexpr uint8_t kRamp[10] = {0xEE, 0xDD, 0xBB, 0xAA, 0x88, 0x77, 0x55, 0x44, 0x22, 0x11};
   const int ramp = (index - 215) / 10;
   const uint8_t v = kRamp[(index - 215) % 10];
   switch (ramp) {
-    case 0: return {v, 0, 0};
-    case 1: return {0, v, 0};
-    case 2: return {0, 0, v};
-    default: return {v, v, v};
+    case 0:
+      return {v, 0, 0};
+    case 1:
+      return {0, v, 0};
+    case 2:
+      return {0, 0, v};
+    default:
+      return {v, v, v};
   }
 }
 
@@ -124,10 +136,14 @@ Rgb palette8(uint8_t index) {
 
 std::string_view describe(ParseError error) {
   switch (error) {
-    case ParseError::kTooShort: return "file too short for an ICNS header";
-    case ParseError::kBadMagic: return "not an ICNS file";
-    case ParseError::kBadFileLength: return "declared file length is wrong";
-    case ParseError::kBadChunkLength: return "a chunk length is out of bounds";
+    case ParseError::kTooShort:
+      return "file too short for an ICNS header";
+    case ParseError::kBadMagic:
+      return "not an ICNS file";
+    case ParseError::kBadFileLength:
+      return "declared file length is wrong";
+    case ParseError::kBadChunkLength:
+      return "a chunk length is out of bounds";
   }
   return "malformed ICNS file";
 }
@@ -219,9 +235,15 @@ bool decodeClassic(const TypeInfo& info, std::span<const uint8_t> payload,
   for (size_t i = 0; i < n; ++i) {
     Rgb c;
     switch (info.coding) {
-      case Coding::kClassic1: c = bit(payload, i) ? Rgb{0, 0, 0} : Rgb{0xFF, 0xFF, 0xFF}; break;
-      case Coding::kClassic4: c = kPalette4[(payload[i / 2] >> (i % 2 ? 0 : 4)) & 0xF]; break;
-      default: c = palette8(payload[i]); break;
+      case Coding::kClassic1:
+        c = bit(payload, i) ? Rgb{0, 0, 0} : Rgb{0xFF, 0xFF, 0xFF};
+        break;
+      case Coding::kClassic4:
+        c = kPalette4[(payload[i / 2] >> (i % 2 ? 0 : 4)) & 0xF];
+        break;
+      default:
+        c = palette8(payload[i]);
+        break;
     }
     std::memcpy(out + i * 4, c.data(), 3);
     out[i * 4 + 3] = maskBits.empty() || bit(maskBits, i) ? 0xFF : 0;

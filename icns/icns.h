@@ -21,10 +21,10 @@ struct Chunk {
 };
 
 enum class ParseError {
-  kTooShort,          // fewer than 8 bytes
-  kBadMagic,          // not "icns"
-  kBadFileLength,     // declared length under 8 or past the end of the bytes
-  kBadChunkLength,    // a chunk length under 8 or past the declared end
+  kTooShort,        // fewer than 8 bytes
+  kBadMagic,        // not "icns"
+  kBadFileLength,   // declared length under 8 or past the end of the bytes
+  kBadChunkLength,  // a chunk length under 8 or past the declared end
 };
 std::string_view describe(ParseError error);
 

@@ -16,8 +16,10 @@ TEST(IcnsParse, RejectsEveryBadLength) {
   } cases[] = {
       {"short", bytes({'i', 'c', 'n'}), icns::ParseError::kTooShort},
       {"magic", bytes({'i', 'c', 'n', 'x', 0, 0, 0, 8}), icns::ParseError::kBadMagic},
-      {"length past end", bytes({'i', 'c', 'n', 's', 0, 0, 0, 9}), icns::ParseError::kBadFileLength},
-      {"length under header", bytes({'i', 'c', 'n', 's', 0, 0, 0, 7}), icns::ParseError::kBadFileLength},
+      {"length past end", bytes({'i', 'c', 'n', 's', 0, 0, 0, 9}),
+       icns::ParseError::kBadFileLength},
+      {"length under header", bytes({'i', 'c', 'n', 's', 0, 0, 0, 7}),
+       icns::ParseError::kBadFileLength},
       {"chunk length 7", bytes({'i', 'c', 'n', 's', 0, 0, 0, 16, 'i', 'c', 'p', '4', 0, 0, 0, 7}),
        icns::ParseError::kBadChunkLength},
       {"chunk length 0", bytes({'i', 'c', 'n', 's', 0, 0, 0, 16, 'i', 'c', 'p', '4', 0, 0, 0, 0}),
@@ -26,7 +28,8 @@ TEST(IcnsParse, RejectsEveryBadLength) {
        icns::ParseError::kBadChunkLength},
       {"half a chunk header", bytes({'i', 'c', 'n', 's', 0, 0, 0, 12, 'i', 'c', 'p', '4'}),
        icns::ParseError::kBadChunkLength},
-      {"huge chunk", bytes({'i', 'c', 'n', 's', 0, 0, 0, 16, 'i', 'c', 'p', '4', 0xFF, 0xFF, 0xFF, 0xFF}),
+      {"huge chunk",
+       bytes({'i', 'c', 'n', 's', 0, 0, 0, 16, 'i', 'c', 'p', '4', 0xFF, 0xFF, 0xFF, 0xFF}),
        icns::ParseError::kBadChunkLength},
   };
   for (const auto& c : cases) {

@@ -24,7 +24,8 @@ class ScratchGuard {
 }  // namespace
 
 std::optional<IconError> writeIcnsWith(const std::vector<RenderedEntry>& cgImages,
-                                       const std::string& outputPath, const std::string& converter) {
+                                       const std::string& outputPath,
+                                       const std::string& converter) {
   const std::string outputLocation = platform::absolutePath(outputPath);
   Result<std::string> scratchDirectory = platform::makeScratchDirectory(outputLocation);
   if (!scratchDirectory.ok()) return scratchDirectory.error();

@@ -15,12 +15,12 @@ TEST(IconsetFileName, Table) {
   const struct {
     int size, scale;
     const char* name;
-  } cases[] = {{16, 1, "icon_16x16.png"},       {32, 2, "icon_16x16@2x.png"},
-               {32, 1, "icon_32x32.png"},       {64, 2, "icon_32x32@2x.png"},
-               {128, 1, "icon_128x128.png"},    {256, 2, "icon_128x128@2x.png"},
-               {256, 1, "icon_256x256.png"},    {512, 2, "icon_256x256@2x.png"},
-               {512, 1, "icon_512x512.png"},    {1024, 2, "icon_512x512@2x.png"},
-               {48, 3, "icon_16x16.png"},       {33, 2, "icon_16x16@2x.png"}};
+  } cases[] = {{16, 1, "icon_16x16.png"},    {32, 2, "icon_16x16@2x.png"},
+               {32, 1, "icon_32x32.png"},    {64, 2, "icon_32x32@2x.png"},
+               {128, 1, "icon_128x128.png"}, {256, 2, "icon_128x128@2x.png"},
+               {256, 1, "icon_256x256.png"}, {512, 2, "icon_256x256@2x.png"},
+               {512, 1, "icon_512x512.png"}, {1024, 2, "icon_512x512@2x.png"},
+               {48, 3, "icon_16x16.png"},    {33, 2, "icon_16x16@2x.png"}};
   for (const auto& c : cases) EXPECT_EQ(iconsetFileName(c.size, c.scale), c.name);
 }
 
@@ -58,8 +58,8 @@ class WriteIcns : public ::testing::Test {
 
 TEST_F(WriteIcns, StagesTheFilesAndPassesTheFiveArguments) {
   const std::string log = work_ / "log";
-  const std::string fake = converter("printf '%s\\n' \"$@\" > '" + log + "'\nls \"$5\" >> '" + log +
-                                     "'\nexit 0\n");
+  const std::string fake =
+      converter("printf '%s\\n' \"$@\" > '" + log + "'\nls \"$5\" >> '" + log + "'\nexit 0\n");
   EXPECT_FALSE(writeIcnsWith(entries(), "rel/out.icns", fake));
   const std::vector<uint8_t> bytes = testing_support::readBytes(log);
   const std::string seen(bytes.begin(), bytes.end());
@@ -79,12 +79,14 @@ TEST_F(WriteIcns, ConverterFailuresBecomeErrors) {
       {"one line", "echo 'Failed to generate ICNS.' >&2; exit 1\n",
        IconError{"icns", 1, "iconutil failed: Failed to generate ICNS.\n"}},
       {"success with text", "echo 'warning' >&2; exit 0\n", std::nullopt},
-      {"not UTF-8", "printf 'bad \\377\\n' >&2; exit 3\n", IconError{"icns", 3, "iconutil failed: unknown"}},
+      {"not UTF-8", "printf 'bad \\377\\n' >&2; exit 3\n",
+       IconError{"icns", 3, "iconutil failed: unknown"}},
       {"empty", "exit 2\n", IconError{"icns", 2, "iconutil failed: "}},
       {"a megabyte", "head -c 1048576 /dev/zero | tr '\\0' e >&2; exit 1\n",
        IconError{"icns", 1, "iconutil failed: " + std::string(1 << 20, 'e')}},
   };
-  for (const auto& c : cases) EXPECT_EQ(writeIcnsWith(entries(), work_ / "o.icns", converter(c.body)), c.expected) << c.name;
+  for (const auto& c : cases)
+    EXPECT_EQ(writeIcnsWith(entries(), work_ / "o.icns", converter(c.body)), c.expected) << c.name;
 }
 
 TEST_F(WriteIcns, LaunchErrorsPassThrough) {

@@ -43,7 +43,8 @@ constexpr Slot kSlots[] = {
 };
 
 bool endsWith(const std::string& s, const std::string& suffix) {
-  return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+  return s.size() >= suffix.size() &&
+         s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 std::string stripTrailingSlashes(std::string s) {
@@ -96,8 +97,10 @@ std::string nameFor(const icns::TypeInfo& info) {
   static constexpr struct {
     uint32_t type;
     int size, scale;
-  } kRetina[] = {{icns::fourcc("ic11"), 32, 2}, {icns::fourcc("ic12"), 64, 2},
-                 {icns::fourcc("ic13"), 256, 2}, {icns::fourcc("ic14"), 512, 2},
+  } kRetina[] = {{icns::fourcc("ic11"), 32, 2},
+                 {icns::fourcc("ic12"), 64, 2},
+                 {icns::fourcc("ic13"), 256, 2},
+                 {icns::fourcc("ic14"), 512, 2},
                  {icns::fourcc("ic10"), 1024, 2}};
   for (const auto& r : kRetina)
     if (r.type == info.type) return iconsetFileName(r.size, r.scale);
@@ -126,8 +129,7 @@ IconutilOutcome toIconset(const std::string& input, std::optional<std::string> o
     if (taken) continue;
     std::optional<platform::RasterImage> picture = platform::decodeIcnsImage(image);
     if (!picture) continue;
-    auto png = platform::encodePng(
-        *picture, {double(picture->width()), double(picture->height())});
+    auto png = platform::encodePng(*picture, {double(picture->width()), double(picture->height())});
     if (!png) return fail(input + ": could not encode " + name);
     files.emplace_back(name, std::move(*png));
   }
@@ -142,7 +144,12 @@ IconutilOutcome toIconset(const std::string& input, std::optional<std::string> o
       return fail(error->description);
     }
   }
-  ::chmod(temp.c_str(), 0755 & ~[] { mode_t m = ::umask(0); ::umask(m); return m; }());
+  ::chmod(
+      temp.c_str(), 0755 & ~[] {
+        mode_t m = ::umask(0);
+        ::umask(m);
+        return m;
+      }());
   if (::rename(temp.c_str(), output->c_str()) != 0) {
     const int error = errno;
     platform::removeItem(temp);

@@ -19,8 +19,8 @@ platform::RasterImage patterned(int edge, int seed) {
   static int s;
   s = seed;
   return testing_support::makePicture(edge, edge, [](int x, int y, int, int) {
-    return uint32_t((x * 3 + s) % 256) << 24 | uint32_t((y * 5) % 256) << 16 | uint32_t(s * 40) << 8 |
-           uint32_t((x + y) % 256);
+    return uint32_t((x * 3 + s) % 256) << 24 | uint32_t((y * 5) % 256) << 16 |
+           uint32_t(s * 40) << 8 | uint32_t((x + y) % 256);
   });
 }
 
@@ -34,7 +34,8 @@ std::string makeIconset(const TempDir& dir, const std::string& name = "App.icons
   ::mkdir(path.c_str(), 0755);
   int seed = 0;
   for (auto [size, scale] : kEntries)
-    testing_support::writeBytes(path + "/" + iconsetFileName(size, scale), pngOf(patterned(size, ++seed)));
+    testing_support::writeBytes(path + "/" + iconsetFileName(size, scale),
+                                pngOf(patterned(size, ++seed)));
   return path;
 }
 
@@ -64,11 +65,11 @@ TEST(Iconutil, IcnsInAppleOrderWithArgbForSmallOneX) {
     ASSERT_TRUE(info);
     std::string name;
     for (auto [size, scale] : kEntries)
-      if (size == info->pixels && (scale == 2) == (chunk.type == icns::fourcc("ic11") ||
-                                                   chunk.type == icns::fourcc("ic12") ||
-                                                   chunk.type == icns::fourcc("ic13") ||
-                                                   chunk.type == icns::fourcc("ic14") ||
-                                                   chunk.type == icns::fourcc("ic10")))
+      if (size == info->pixels &&
+          (scale == 2) ==
+              (chunk.type == icns::fourcc("ic11") || chunk.type == icns::fourcc("ic12") ||
+               chunk.type == icns::fourcc("ic13") || chunk.type == icns::fourcc("ic14") ||
+               chunk.type == icns::fourcc("ic10")))
         name = iconsetFileName(size, scale);
     const std::vector<uint8_t> png = testing_support::readBytes(iconset + "/" + name);
     if (chunk.type == icns::fourcc("ic04") || chunk.type == icns::fourcc("ic05")) {
@@ -119,14 +120,16 @@ TEST(Iconutil, RefusalsLeaveTheOutputUntouched) {
        "icon_128x128.png: not a valid PNG file"},
       {"no images",
        [](const std::string& s) {
-         for (auto [size, scale] : kEntries) ::unlink((s + "/" + iconsetFileName(size, scale)).c_str());
+         for (auto [size, scale] : kEntries)
+           ::unlink((s + "/" + iconsetFileName(size, scale)).c_str());
          testing_support::writeBytes(s + "/icon_20x20.png", pngOf(patterned(20, 1)));
        },
        "contains no image resources"},
       {"only a symbolic link",
        [](const std::string& s) {
          ::rename((s + "/icon_16x16.png").c_str(), (s + "/../elsewhere.png").c_str());
-         for (auto [size, scale] : kEntries) ::unlink((s + "/" + iconsetFileName(size, scale)).c_str());
+         for (auto [size, scale] : kEntries)
+           ::unlink((s + "/" + iconsetFileName(size, scale)).c_str());
          ::symlink("../elsewhere.png", (s + "/icon_16x16.png").c_str());
        },
        "contains no image resources"},
@@ -172,7 +175,8 @@ TEST(Iconutil, CommandLineAndInputErrors) {
   ::mkdir((dir / "taken.iconset").c_str(), 0755);
   testing_support::writeText(dir / "taken.iconset/keep", "x");
   EXPECT_NE(runIconutil({"-c", "iconset", "-o", dir / "taken.iconset", dir / "ok.icns"}).status, 0);
-  EXPECT_EQ(testing_support::listDirectory(dir / "taken.iconset"), std::vector<std::string>{"keep"});
+  EXPECT_EQ(testing_support::listDirectory(dir / "taken.iconset"),
+            std::vector<std::string>{"keep"});
 }
 
 }  // namespace

@@ -15,7 +15,8 @@ struct Reader {
 
 int readGif(GifFileType* gif, GifByteType* out, int n) {
   auto* r = static_cast<Reader*>(gif->UserData);
-  const size_t take = std::min<size_t>(static_cast<size_t>(std::max(n, 0)), r->bytes.size() - r->pos);
+  const size_t take =
+      std::min<size_t>(static_cast<size_t>(std::max(n, 0)), r->bytes.size() - r->pos);
   std::memcpy(out, r->bytes.data() + r->pos, take);
   r->pos += take;
   return static_cast<int>(take);
@@ -48,8 +49,7 @@ std::optional<RasterImage> decodeGif(std::span<const uint8_t> bytes) {
       if (DGifGetExtension(gif.get(), &code, &ext) != GIF_OK) return std::nullopt;
       if (code == GRAPHICS_EXT_FUNC_CODE && ext && ext[0] >= 4) {
         GraphicsControlBlock gcb;
-        if (DGifExtensionToGCB(ext[0], ext + 1, &gcb) == GIF_OK)
-          transparent = gcb.TransparentColor;
+        if (DGifExtensionToGCB(ext[0], ext + 1, &gcb) == GIF_OK) transparent = gcb.TransparentColor;
       }
       while (ext) {
         if (DGifGetExtensionNext(gif.get(), &ext) != GIF_OK) return std::nullopt;

@@ -1,9 +1,10 @@
 // jpeglib.h needs size_t and FILE declared first.
+// clang-format off
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
-
 #include <jpeglib.h>
+// clang-format on
 
 #include "platform/codecs.h"
 
@@ -62,8 +63,8 @@ bool readJpeg(jpeg_decompress_struct* cinfo, ErrorManager* err, std::span<const 
   jpeg_mem_src(cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
   jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xFFFF);
   if (jpeg_read_header(cinfo, TRUE) != JPEG_HEADER_OK) return false;
-  if (cinfo->image_width == 0 || cinfo->image_height == 0 ||
-      cinfo->image_width > kMaxPictureEdge || cinfo->image_height > kMaxPictureEdge)
+  if (cinfo->image_width == 0 || cinfo->image_height == 0 || cinfo->image_width > kMaxPictureEdge ||
+      cinfo->image_height > kMaxPictureEdge)
     return false;
   for (jpeg_saved_marker_ptr m = cinfo->marker_list; m; m = m->next)
     if (m->marker == JPEG_APP0 + 1) {
@@ -110,13 +111,34 @@ RasterImage orient(RasterImage image, int orientation) {
     for (int x = 0; x < ow; ++x) {
       int sx, sy;
       switch (orientation) {
-        case 2: sx = w - 1 - x; sy = y; break;
-        case 3: sx = w - 1 - x; sy = h - 1 - y; break;
-        case 4: sx = x; sy = h - 1 - y; break;
-        case 5: sx = y; sy = x; break;
-        case 6: sx = y; sy = h - 1 - x; break;
-        case 7: sx = w - 1 - y; sy = h - 1 - x; break;
-        default: sx = w - 1 - y; sy = x; break;  // 8
+        case 2:
+          sx = w - 1 - x;
+          sy = y;
+          break;
+        case 3:
+          sx = w - 1 - x;
+          sy = h - 1 - y;
+          break;
+        case 4:
+          sx = x;
+          sy = h - 1 - y;
+          break;
+        case 5:
+          sx = y;
+          sy = x;
+          break;
+        case 6:
+          sx = y;
+          sy = h - 1 - x;
+          break;
+        case 7:
+          sx = w - 1 - y;
+          sy = h - 1 - x;
+          break;
+        default:
+          sx = w - 1 - y;
+          sy = x;
+          break;  // 8
       }
       o[size_t(y) * ow + x] = in[size_t(sy) * w + sx];
     }

@@ -54,9 +54,9 @@ std::optional<RasterImage> decodeTiff(std::span<const uint8_t> bytes) {
   TIFFSetErrorHandler(nullptr);
   TIFFSetWarningHandler(nullptr);
   TiffMemory memory{bytes};
-  std::unique_ptr<TIFF, TiffCloser> tiff(TIFFClientOpen("input", "rm", &memory, tiffRead,
-                                                        tiffWrite, tiffSeek, tiffClose, tiffSize,
-                                                        tiffMap, tiffUnmap));
+  std::unique_ptr<TIFF, TiffCloser> tiff(TIFFClientOpen("input", "rm", &memory, tiffRead, tiffWrite,
+                                                        tiffSeek, tiffClose, tiffSize, tiffMap,
+                                                        tiffUnmap));
   if (!tiff) return std::nullopt;
   uint32_t w = 0, h = 0;
   TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &w);
@@ -71,7 +71,8 @@ std::optional<RasterImage> decodeTiff(std::span<const uint8_t> bytes) {
   uint8_t* p = pixels.get();
   for (size_t i = 0; i < size_t(w) * h; ++i, p += 4) {
     if (p[3] == 0 || p[3] == 0xFF) continue;
-    for (int ch = 0; ch < 3; ++ch) p[ch] = static_cast<uint8_t>(std::min(255, (p[ch] * 255 + p[3] / 2) / p[3]));
+    for (int ch = 0; ch < 3; ++ch)
+      p[ch] = static_cast<uint8_t>(std::min(255, (p[ch] * 255 + p[3] / 2) / p[3]));
   }
   return RasterImage(static_cast<int>(w), static_cast<int>(h), std::move(pixels));
 }

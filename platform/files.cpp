@@ -109,8 +109,7 @@ std::optional<IconError> replaceFile(const std::string& path, std::span<const ui
   const mode_t mask = ::umask(0);
   ::umask(mask);
   int error = 0;
-  if (::fchmod(fd.get(), 0666 & ~mask) != 0 || !writeAll(fd.get(), bytes) ||
-      ::fsync(fd.get()) != 0)
+  if (::fchmod(fd.get(), 0666 & ~mask) != 0 || !writeAll(fd.get(), bytes) || ::fsync(fd.get()) != 0)
     error = errno;
   if (::close(fd.release()) != 0 && error == 0) error = errno;
   if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
@@ -157,7 +156,8 @@ Result<ChildExit> runChild(const std::string& executable,
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, writeEnd.get(), STDERR_FILENO);
   pid_t pid;
-  const int spawned = ::posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv.data(), environ);
+  const int spawned =
+      ::posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) return posixError(spawned, "could not run " + executable);
   writeEnd.reset();

@@ -57,13 +57,14 @@ std::optional<IconError> replaceFile(const std::string& path, std::span<const ui
 Result<std::vector<uint8_t>> readFile(const std::string& path, uint64_t maxBytes);
 
 struct ChildExit {
-  int32_t status;            // exit status; 128 + signal number for a child ended by a signal
+  int32_t status;             // exit status; 128 + signal number for a child ended by a signal
   std::string standardError;  // every byte the child wrote to its standard error
 };
 
 // Starts the executable with these arguments (no shell, argv[0] = path), its standard error on a
 // pipe drained while it runs, standard input and output inherited, and waits for it to end.
-Result<ChildExit> runChild(const std::string& executable, const std::vector<std::string>& arguments);
+Result<ChildExit> runChild(const std::string& executable,
+                           const std::vector<std::string>& arguments);
 
 // The directory holding the running executable.
 std::optional<std::string> executableDirectory();

@@ -22,11 +22,16 @@ bool startsWith(std::span<const uint8_t> b, const void* prefix, size_t n) {
 int rankOf(icns::Coding coding) {
   switch (coding) {
     case icns::Coding::kEncoded:
-    case icns::Coding::kArgb: return 5;
-    case icns::Coding::kRgb: return 4;
-    case icns::Coding::kClassic8: return 3;
-    case icns::Coding::kClassic4: return 2;
-    default: return 1;
+    case icns::Coding::kArgb:
+      return 5;
+    case icns::Coding::kRgb:
+      return 4;
+    case icns::Coding::kClassic8:
+      return 3;
+    case icns::Coding::kClassic4:
+      return 2;
+    default:
+      return 1;
   }
 }
 
@@ -50,14 +55,22 @@ PictureFormat sniffFormat(std::span<const uint8_t> b) {
 
 std::optional<RasterImage> decodePicture(std::span<const uint8_t> bytes) {
   switch (sniffFormat(bytes)) {
-    case PictureFormat::kPng: return decodePng(bytes);
-    case PictureFormat::kJpeg: return decodeJpeg(bytes);
-    case PictureFormat::kJpeg2000: return decodeJpeg2000(bytes);
-    case PictureFormat::kGif: return decodeGif(bytes);
-    case PictureFormat::kBmp: return decodeBmp(bytes);
-    case PictureFormat::kTiff: return decodeTiff(bytes);
-    case PictureFormat::kWebp: return decodeWebp(bytes);
-    default: return std::nullopt;
+    case PictureFormat::kPng:
+      return decodePng(bytes);
+    case PictureFormat::kJpeg:
+      return decodeJpeg(bytes);
+    case PictureFormat::kJpeg2000:
+      return decodeJpeg2000(bytes);
+    case PictureFormat::kGif:
+      return decodeGif(bytes);
+    case PictureFormat::kBmp:
+      return decodeBmp(bytes);
+    case PictureFormat::kTiff:
+      return decodeTiff(bytes);
+    case PictureFormat::kWebp:
+      return decodeWebp(bytes);
+    default:
+      return std::nullopt;
   }
 }
 
@@ -98,12 +111,17 @@ std::optional<RasterImage> decodeIcnsImage(const IcnsImage& image) {
   if (!pixels) return std::nullopt;
   bool ok = false;
   switch (image.info->coding) {
-    case icns::Coding::kArgb: ok = icns::decodeArgb(image.data.subspan(4), edge, pixels.get()); break;
+    case icns::Coding::kArgb:
+      ok = icns::decodeArgb(image.data.subspan(4), edge, pixels.get());
+      break;
     case icns::Coding::kRgb:
-      ok = icns::decodeRgb(image.data, edge, image.info->type == icns::fourcc("it32"), pixels.get());
+      ok =
+          icns::decodeRgb(image.data, edge, image.info->type == icns::fourcc("it32"), pixels.get());
       if (ok && !image.mask.empty()) ok = icns::applyMask(image.mask, edge, pixels.get());
       break;
-    default: ok = icns::decodeClassic(*image.info, image.data, image.mask, pixels.get()); break;
+    default:
+      ok = icns::decodeClassic(*image.info, image.data, image.mask, pixels.get());
+      break;
   }
   if (!ok) return std::nullopt;
   return RasterImage(edge, edge, std::move(pixels));
@@ -147,7 +165,9 @@ class PictureSource {
     std::optional<RasterImage> picture;
     bool failed;
   };
-  static int edge(const Slot& s) { return s.image.info ? s.image.info->pixels : s.picture->width(); }
+  static int edge(const Slot& s) {
+    return s.image.info ? s.image.info->pixels : s.picture->width();
+  }
   // The best-coded slot of the same edge that has not failed.
   Slot* firstOfEdge(Slot* s) {
     Slot* best = s;
@@ -186,6 +206,8 @@ Image Image::fromPicture(RasterImage picture) {
   return Image(std::make_shared<PictureSource>(std::move(picture)));
 }
 
-std::optional<RasterImage> Image::pictureFor(int pixels) const { return source_->pictureFor(pixels); }
+std::optional<RasterImage> Image::pictureFor(int pixels) const {
+  return source_->pictureFor(pixels);
+}
 
 }  // namespace platform

@@ -70,24 +70,42 @@ TEST(LoadPng, EveryColourTypeAndDepth) {
     std::vector<uint8_t> png;
     Rgba left, right;
   } cases[] = {
-      {"rgba8", writePng(16, 8, 8, PNG_COLOR_TYPE_RGBA, false, halfRows(4, {255, 0, 0, 255}, {0, 0, 255, 128})),
-       red, {0, 0, 255, 128}},
-      {"rgb8 interlaced", writePng(16, 8, 8, PNG_COLOR_TYPE_RGB, true, halfRows(3, {255, 0, 0}, {0, 0, 255})),
-       red, blue},
-      {"rgba16", writePng(16, 8, 16, PNG_COLOR_TYPE_RGBA, false,
-                          halfRows(8, {0xFF, 0xFF, 0, 0, 0, 0, 0xFF, 0xFF}, {0, 0, 0, 0, 0xFF, 0xFF, 0x80, 0x00})),
-       red, {0, 0, 255, 128}},
-      {"grey8", writePng(16, 8, 8, PNG_COLOR_TYPE_GRAY, false, halfRows(1, {0}, {200})),
-       {0, 0, 0, 255}, {200, 200, 200, 255}},
-      {"grey16 interlaced", writePng(16, 8, 16, PNG_COLOR_TYPE_GRAY, true, halfRows(2, {0, 0}, {0xC8, 0xC8})),
-       {0, 0, 0, 255}, {200, 200, 200, 255}},
-      {"grey-alpha", writePng(16, 8, 8, PNG_COLOR_TYPE_GRAY_ALPHA, false, halfRows(2, {10, 0}, {20, 255})),
-       {10, 10, 10, 0}, {20, 20, 20, 255}},
-      {"grey1", writePng(16, 8, 1, PNG_COLOR_TYPE_GRAY, false, {8, {0x00, 0xFF}}),
-       {0, 0, 0, 255}, {255, 255, 255, 255}},
-      {"palette4 with tRNS", writePng(16, 8, 4, PNG_COLOR_TYPE_PALETTE, false, {8, {0x00, 0x00, 0x00, 0x00, 0x11, 0x11, 0x11, 0x11}},
-                                      {{255, 0, 0}, {0, 0, 255}}, {255, 7}),
-       red, {0, 0, 255, 7}},
+      {"rgba8",
+       writePng(16, 8, 8, PNG_COLOR_TYPE_RGBA, false,
+                halfRows(4, {255, 0, 0, 255}, {0, 0, 255, 128})),
+       red,
+       {0, 0, 255, 128}},
+      {"rgb8 interlaced",
+       writePng(16, 8, 8, PNG_COLOR_TYPE_RGB, true, halfRows(3, {255, 0, 0}, {0, 0, 255})), red,
+       blue},
+      {"rgba16",
+       writePng(
+           16, 8, 16, PNG_COLOR_TYPE_RGBA, false,
+           halfRows(8, {0xFF, 0xFF, 0, 0, 0, 0, 0xFF, 0xFF}, {0, 0, 0, 0, 0xFF, 0xFF, 0x80, 0x00})),
+       red,
+       {0, 0, 255, 128}},
+      {"grey8",
+       writePng(16, 8, 8, PNG_COLOR_TYPE_GRAY, false, halfRows(1, {0}, {200})),
+       {0, 0, 0, 255},
+       {200, 200, 200, 255}},
+      {"grey16 interlaced",
+       writePng(16, 8, 16, PNG_COLOR_TYPE_GRAY, true, halfRows(2, {0, 0}, {0xC8, 0xC8})),
+       {0, 0, 0, 255},
+       {200, 200, 200, 255}},
+      {"grey-alpha",
+       writePng(16, 8, 8, PNG_COLOR_TYPE_GRAY_ALPHA, false, halfRows(2, {10, 0}, {20, 255})),
+       {10, 10, 10, 0},
+       {20, 20, 20, 255}},
+      {"grey1",
+       writePng(16, 8, 1, PNG_COLOR_TYPE_GRAY, false, {8, {0x00, 0xFF}}),
+       {0, 0, 0, 255},
+       {255, 255, 255, 255}},
+      {"palette4 with tRNS",
+       writePng(16, 8, 4, PNG_COLOR_TYPE_PALETTE, false,
+                {8, {0x00, 0x00, 0x00, 0x00, 0x11, 0x11, 0x11, 0x11}}, {{255, 0, 0}, {0, 0, 255}},
+                {255, 7}),
+       red,
+       {0, 0, 255, 7}},
   };
   for (const auto& c : cases) {
     const auto image = platform::decodePng(c.png);
@@ -101,7 +119,8 @@ TEST(LoadPng, EveryColourTypeAndDepth) {
 }
 
 TEST(LoadPng, RefusesBrokenAndOversizedFiles) {
-  std::vector<uint8_t> good = writePng(16, 8, 8, PNG_COLOR_TYPE_RGB, false, halfRows(3, {1, 2, 3}, {4, 5, 6}));
+  std::vector<uint8_t> good =
+      writePng(16, 8, 8, PNG_COLOR_TYPE_RGB, false, halfRows(3, {1, 2, 3}, {4, 5, 6}));
   std::vector<uint8_t> truncated(good.begin(), good.begin() + good.size() / 2);
   EXPECT_FALSE(platform::decodePng(truncated));
   // 20000 x 20000 declared: refused from the header, nothing allocated.
@@ -167,7 +186,8 @@ std::vector<uint8_t> literalPlanes(const std::vector<std::vector<uint8_t>>& plan
   return out;
 }
 
-std::vector<uint8_t> container(const std::vector<std::pair<const char*, std::vector<uint8_t>>>& chunks) {
+std::vector<uint8_t> container(
+    const std::vector<std::pair<const char*, std::vector<uint8_t>>>& chunks) {
   std::vector<icns::Chunk> list;
   for (const auto& [type, data] : chunks)
     list.push_back({icns::fourcc(*reinterpret_cast<const char(*)[5]>(type)), data});
@@ -188,22 +208,24 @@ RasterImage onlyPicture(const std::vector<uint8_t>& file, int pixels = 16) {
 
 TEST(LoadIcns, EveryImageType) {
   const int n16 = 16 * 16;
-  const auto argb = icns::encodeArgb(testing_support::solidPicture(16, 16, 10, 20, 30, 40).rgba(), 16);
+  const auto argb =
+      icns::encodeArgb(testing_support::solidPicture(16, 16, 10, 20, 30, 40).rgba(), 16);
   {
     const RasterImage p = onlyPicture(container({{"ic04", argb}}));
     EXPECT_TRUE(near(at(p, 5, 5), {10, 20, 30, 40}, 0));
   }
   {
-    const auto rgb = literalPlanes({std::vector<uint8_t>(n16, 1), std::vector<uint8_t>(n16, 2),
-                                    std::vector<uint8_t>(n16, 3)});
-    const RasterImage p = onlyPicture(container({{"is32", rgb}, {"s8mk", std::vector<uint8_t>(n16, 99)}}));
+    const auto rgb = literalPlanes(
+        {std::vector<uint8_t>(n16, 1), std::vector<uint8_t>(n16, 2), std::vector<uint8_t>(n16, 3)});
+    const RasterImage p =
+        onlyPicture(container({{"is32", rgb}, {"s8mk", std::vector<uint8_t>(n16, 99)}}));
     EXPECT_TRUE(near(at(p, 3, 3), {1, 2, 3, 99}, 0));
   }
   {
     std::vector<uint8_t> it32 = {0, 0, 0, 0};
-    const auto planes = literalPlanes({std::vector<uint8_t>(128 * 128, 7),
-                                       std::vector<uint8_t>(128 * 128, 8),
-                                       std::vector<uint8_t>(128 * 128, 9)});
+    const auto planes =
+        literalPlanes({std::vector<uint8_t>(128 * 128, 7), std::vector<uint8_t>(128 * 128, 8),
+                       std::vector<uint8_t>(128 * 128, 9)});
     it32.insert(it32.end(), planes.begin(), planes.end());
     const RasterImage p = onlyPicture(
         container({{"it32", it32}, {"t8mk", std::vector<uint8_t>(128 * 128, 200)}}), 128);
@@ -240,10 +262,11 @@ TEST(LoadIcns, EveryImageType) {
 }
 
 TEST(LoadIcns, PicksTheSmallestPictureAtLeastTheSizeAndDecodesEachOnce) {
-  const auto file = container({{"ic07", solidPng(128, 0, 0, 255)},
-                               {"ic04", icns::encodeArgb(testing_support::solidPicture(16, 16, 255, 0, 0, 255).rgba(), 16)},
-                               {"ic05", icns::encodeArgb(testing_support::solidPicture(32, 32, 0, 255, 0, 255).rgba(), 32)},
-                               {"info", {1, 2, 3}}});
+  const auto file = container(
+      {{"ic07", solidPng(128, 0, 0, 255)},
+       {"ic04", icns::encodeArgb(testing_support::solidPicture(16, 16, 255, 0, 0, 255).rgba(), 16)},
+       {"ic05", icns::encodeArgb(testing_support::solidPicture(32, 32, 0, 255, 0, 255).rgba(), 32)},
+       {"info", {1, 2, 3}}});
   const auto image = Image::fromBytes(file);
   ASSERT_TRUE(image);
   const struct {
@@ -252,16 +275,18 @@ TEST(LoadIcns, PicksTheSmallestPictureAtLeastTheSizeAndDecodesEachOnce) {
   for (const auto& c : cases) EXPECT_EQ(image->pictureFor(c.pixels)->width(), c.edge) << c.pixels;
   EXPECT_EQ(image->pictureFor(20)->rgba().data(), image->pictureFor(32)->rgba().data());
   // Classic icons are not used where a better coding exists.
-  const auto mixed = Image::fromBytes(container(
-      {{"ics8", std::vector<uint8_t>(256, 0)}, {"ic05", icns::encodeArgb(testing_support::solidPicture(32, 32, 0, 255, 0, 255).rgba(), 32)}}));
+  const auto mixed = Image::fromBytes(
+      container({{"ics8", std::vector<uint8_t>(256, 0)},
+                 {"ic05", icns::encodeArgb(
+                              testing_support::solidPicture(32, 32, 0, 255, 0, 255).rgba(), 32)}}));
   ASSERT_TRUE(mixed);
   EXPECT_EQ(mixed->pictureFor(16)->width(), 32);
 }
 
 TEST(LoadIcns, BrokenEntriesFallBackAndBrokenFilesGiveNothing) {
   // A corrupt 128 px entry is skipped for the next candidate.
-  const auto withBad = Image::fromBytes(container({{"ic07", {0x89, 'P', 'N', 'G', 1, 2}},
-                                                   {"ic08", solidPng(256, 1, 2, 3)}}));
+  const auto withBad = Image::fromBytes(
+      container({{"ic07", {0x89, 'P', 'N', 'G', 1, 2}}, {"ic08", solidPng(256, 1, 2, 3)}}));
   ASSERT_TRUE(withBad);
   EXPECT_EQ(withBad->pictureFor(64)->width(), 256);
   // A PNG whose size does not match its type is not that type's picture.
@@ -278,14 +303,16 @@ TEST(LoadIcns, RealFilesFromDebianPackages) {
   const struct {
     const char* file;
     int largest;
-  } cases[] = {{"labelme.icns", 1024}, {"textedit.icns", 512}, {"cecilia.icns", 512}, {"xygrib.icns", 32}};
+  } cases[] = {
+      {"labelme.icns", 1024}, {"textedit.icns", 512}, {"cecilia.icns", 512}, {"xygrib.icns", 32}};
   for (const auto& c : cases) {
     const std::string path = std::string(REAL_ICNS_DIR) + "/" + c.file;
     ASSERT_TRUE(testing_support::exists(path)) << path << " (fetched by scripts/fetch_real_icns)";
     const auto image = Image::load(path);
     ASSERT_TRUE(image) << c.file;
     EXPECT_EQ(image->pictureFor(4096)->width(), c.largest) << c.file;
-    for (int size : {16, 32, 64, 128, 256, 512, 1024}) EXPECT_TRUE(image->pictureFor(size)) << c.file;
+    for (int size : {16, 32, 64, 128, 256, 512, 1024})
+      EXPECT_TRUE(image->pictureFor(size)) << c.file;
   }
 }
 

@@ -52,11 +52,20 @@ void filterRow(const uint8_t* row, const uint8_t* prev, size_t n, uint8_t* out, 
       const int c = (prev && i >= bpp) ? prev[i - bpp] : 0;
       uint8_t v = row[i];
       switch (type) {
-        case 1: v = static_cast<uint8_t>(v - a); break;
-        case 2: v = static_cast<uint8_t>(v - b); break;
-        case 3: v = static_cast<uint8_t>(v - ((a + b) >> 1)); break;
-        case 4: v = static_cast<uint8_t>(v - paeth(a, b, c)); break;
-        default: break;
+        case 1:
+          v = static_cast<uint8_t>(v - a);
+          break;
+        case 2:
+          v = static_cast<uint8_t>(v - b);
+          break;
+        case 3:
+          v = static_cast<uint8_t>(v - ((a + b) >> 1));
+          break;
+        case 4:
+          v = static_cast<uint8_t>(v - paeth(a, b, c));
+          break;
+        default:
+          break;
       }
       trial[i] = v;
       sum += v < 128 ? v : 256 - v;

@@ -12,7 +12,8 @@ namespace {
 std::vector<std::string> chunkTypes(const std::vector<uint8_t>& png) {
   std::vector<std::string> types;
   for (size_t pos = 8; pos + 8 <= png.size();) {
-    const uint32_t len = uint32_t(png[pos]) << 24 | png[pos + 1] << 16 | png[pos + 2] << 8 | png[pos + 3];
+    const uint32_t len =
+        uint32_t(png[pos]) << 24 | png[pos + 1] << 16 | png[pos + 2] << 8 | png[pos + 3];
     types.emplace_back(reinterpret_cast<const char*>(&png[pos + 4]), 4);
     pos += 12 + len;
   }
@@ -21,8 +22,11 @@ std::vector<std::string> chunkTypes(const std::vector<uint8_t>& png) {
 
 TEST(EncodePng, DecodesBackBitExactlyWithLibpng) {
   const platform::RasterImage pictures[] = {
-      testing_support::makePicture(
-          37, 23, [](int x, int y, int, int) { return uint32_t(x * 7 << 24 | y * 11 << 16 | (x ^ y) << 8 | (x * y) % 256); }),
+      testing_support::makePicture(37, 23,
+                                   [](int x, int y, int, int) {
+                                     return uint32_t(x * 7 << 24 | y * 11 << 16 | (x ^ y) << 8 |
+                                                     (x * y) % 256);
+                                   }),
       testing_support::solidPicture(64, 64, 0, 0, 0, 0),
       testing_support::makePicture(1, 1, [](int, int, int, int) { return 0x12345678u; }),
   };
@@ -36,7 +40,8 @@ TEST(EncodePng, DecodesBackBitExactlyWithLibpng) {
     std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
     ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
     EXPECT_EQ(int(image.width), picture.width());
-    EXPECT_TRUE(std::equal(pixels.begin(), pixels.end(), picture.rgba().begin(), picture.rgba().end()));
+    EXPECT_TRUE(
+        std::equal(pixels.begin(), pixels.end(), picture.rgba().begin(), picture.rgba().end()));
   }
 }
 
@@ -50,7 +55,8 @@ TEST(EncodePng, DeclaresOnePixelPerPointAndNothingTimeDependent) {
   EXPECT_EQ(std::memcmp(png->data() + at + 4, expected, 9), 0);
   // A 2x picture declared at half its pixels carries twice the density.
   auto retina = platform::encodePng(picture, {16, 16});
-  const auto at2 = std::search(retina->begin(), retina->end(), "pHYs", "pHYs" + 4) - retina->begin();
+  const auto at2 =
+      std::search(retina->begin(), retina->end(), "pHYs", "pHYs" + 4) - retina->begin();
   EXPECT_EQ((*retina)[at2 + 6], 0x16);  // 5669 = 0x1625
 }
 

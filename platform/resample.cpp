@@ -89,9 +89,8 @@ void premultiplyRow(const uint8_t* in, int width, float* out) {
 
 void DrawingContext::drawImage(const Image& image, Rect rect) {
   if (!(rect.width > 0) || !(rect.height > 0)) return;
-  const std::optional<RasterImage> picture =
-      image.pictureFor(static_cast<int>(std::ceil(std::min(std::max(rect.width, rect.height),
-                                                           double(kMaxPictureEdge)))));
+  const std::optional<RasterImage> picture = image.pictureFor(static_cast<int>(
+      std::ceil(std::min(std::max(rect.width, rect.height), double(kMaxPictureEdge)))));
   if (!picture) return;
   const CanvasPixels px = canvasPixels(*canvas_);
   const int s = px.size;

@@ -42,7 +42,9 @@ size_t sequenceLength(std::string_view s, size_t i, size_t* bad) {
 }
 
 char32_t decodeAt(std::string_view s, size_t i, size_t len) {
-  const auto b = [&](size_t k) { return static_cast<char32_t>(static_cast<unsigned char>(s[i + k])); };
+  const auto b = [&](size_t k) {
+    return static_cast<char32_t>(static_cast<unsigned char>(s[i + k]));
+  };
   switch (len) {
     case 1:
       return b(0);

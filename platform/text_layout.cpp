@@ -2,9 +2,11 @@
 // The built-in face is Inter ExtraBold; characters it lacks come from the machine's fonts
 // through fontconfig, which is only started when such a character appears.
 #include <fontconfig/fontconfig.h>
+// clang-format off
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
+// clang-format on
 #include <hb.h>
 
 #include <algorithm>
@@ -95,14 +97,13 @@ class Fonts {
     if (FT_Init_FreeType(&lib) != 0) return;
     library_.reset(lib);
     FT_Face face = nullptr;
-    if (FT_New_Memory_Face(lib, kEmbeddedFont, static_cast<FT_Long>(kEmbeddedFontSize), 0,
-                           &face) == 0)
-      primary_ = FontFace::fromFace(
-          face,
-          hb_blob_create(reinterpret_cast<const char*>(kEmbeddedFont),
-                         static_cast<unsigned>(kEmbeddedFontSize), HB_MEMORY_MODE_READONLY,
-                         nullptr, nullptr),
-          0);
+    if (FT_New_Memory_Face(lib, kEmbeddedFont, static_cast<FT_Long>(kEmbeddedFontSize), 0, &face) ==
+        0)
+      primary_ = FontFace::fromFace(face,
+                                    hb_blob_create(reinterpret_cast<const char*>(kEmbeddedFont),
+                                                   static_cast<unsigned>(kEmbeddedFontSize),
+                                                   HB_MEMORY_MODE_READONLY, nullptr, nullptr),
+                                    0);
   }
   ~Fonts() {
     byCodePoint_.clear();
@@ -143,9 +144,9 @@ class Fonts {
         FT_Face face = nullptr;
         std::unique_ptr<FontFace> loaded;
         if (FT_New_Face(library_.get(), reinterpret_cast<const char*>(file), index, &face) == 0)
-          loaded = FontFace::fromFace(
-              face, hb_blob_create_from_file(reinterpret_cast<const char*>(file)),
-              static_cast<unsigned>(index));
+          loaded = FontFace::fromFace(face,
+                                      hb_blob_create_from_file(reinterpret_cast<const char*>(file)),
+                                      static_cast<unsigned>(index));
         it = byFile_.emplace(key, std::move(loaded)).first;
       }
       if (it->second && it->second->covers(cp)) return it->second.get();
@@ -255,9 +256,8 @@ Size measureText(const StyledText& text) {
 
 void DrawingContext::drawText(const StyledText& text, Rect rect) {
   const Line line = layoutLine(text.text, text.font.pointSize);
-  const double startX = text.alignment == TextAlignment::kCentered
-                            ? rect.x + (rect.width - line.width) / 2
-                            : rect.x;
+  const double startX =
+      text.alignment == TextAlignment::kCentered ? rect.x + (rect.width - line.width) / 2 : rect.x;
   const double baseline = rect.y + rect.height - line.ascent;
   SpanTarget target{canvasPixels(*canvas_),
                     {static_cast<float>(text.color.red * text.color.alpha),
@@ -274,7 +274,8 @@ void DrawingContext::drawText(const StyledText& text, Rect rect) {
     if (face->glyph->format != FT_GLYPH_FORMAT_OUTLINE) continue;
     const double scale = text.font.pointSize / glyph.face->unitsPerEm();
     const double ox = startX + glyph.x, oy = baseline + glyph.y;
-    if (std::fabs(ox) > kLimit || std::fabs(oy) > kLimit || scale * glyph.face->unitsPerEm() > kLimit)
+    if (std::fabs(ox) > kLimit || std::fabs(oy) > kLimit ||
+        scale * glyph.face->unitsPerEm() > kLimit)
       continue;
     FT_Outline& outline = face->glyph->outline;
     for (int p = 0; p < outline.n_points; ++p) {

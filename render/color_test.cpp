@@ -36,7 +36,7 @@ TEST(ColorFromHex, Table) {
       {"++0000", kFallback},
       {"0000+0", kFallback},
       {"2563EB\xE2\x80\x8B", kFallback},  // zero-width space is not trimmed: seven characters
-      {"#2563EB\xCC\x81", kFallback},  // six characters (B with an accent is one), not all ASCII
+      {"#2563EB\xCC\x81", kFallback},     // six characters (B with an accent is one), not all ASCII
       {"#2563EBA", kFallback},
   };
   for (const auto& c : cases) EXPECT_EQ(colorFromHex(c.text), c.expected) << '"' << c.text << '"';

@@ -30,11 +30,12 @@ std::optional<RasterImage> renderIcon(const Image& base, int size, std::string_v
     context->fillOval(disc);
 
     const BadgeText badgeLabel = badgeText(label);
-    const StyledText text{badgeLabel.text, systemFont(d * badgeLabel.fontFactor, FontWeight::kHeavy),
+    const StyledText text{badgeLabel.text,
+                          systemFont(d * badgeLabel.fontFactor, FontWeight::kHeavy),
                           Color{1, 1, 1, 1}, TextAlignment::kCentered};
     const Size extent = measureText(text);
-    context->drawText(text, Rect{cx - extent.width * 0.5, cy - extent.height * 0.5, extent.width,
-                                 extent.height});
+    context->drawText(
+        text, Rect{cx - extent.width * 0.5, cy - extent.height * 0.5, extent.width, extent.height});
   }
   return snapshot(*canvas);
 }

@@ -13,7 +13,9 @@ using testing_support::Rgba;
 
 const Color kBlue{37 / 255.0, 99 / 255.0, 235 / 255.0, 1};
 
-Image greenBase() { return Image::fromPicture(testing_support::solidPicture(64, 64, 0, 200, 0, 255)); }
+Image greenBase() {
+  return Image::fromPicture(testing_support::solidPicture(64, 64, 0, 200, 0, 255));
+}
 
 bool near(Rgba p, Rgba q, int tolerance) {
   return std::abs(p.r - q.r) <= tolerance && std::abs(p.g - q.g) <= tolerance &&
@@ -42,8 +44,8 @@ TEST(RenderIcon, ProbesAtTheBadgeGeometry) {
         << size;
     // The ring, left of the disc and below it.
     if (g.r >= 4) {
-      EXPECT_TRUE(near(pixelAt(*image, int(g.cx - g.d / 2 - g.r / 2), int(g.cy)),
-                       {255, 255, 255, 255}, 1))
+      EXPECT_TRUE(
+          near(pixelAt(*image, int(g.cx - g.d / 2 - g.r / 2), int(g.cy)), {255, 255, 255, 255}, 1))
           << size;
       EXPECT_TRUE(near(pixelAt(*image, int(g.cx), int(g.m - g.r / 2)), {255, 255, 255, 255}, 1))
           << size;
@@ -84,8 +86,10 @@ TEST(RenderIcon, RingIsClippedAtTheCanvasEdgeAtSmallSizes) {
 }
 
 TEST(RenderIcon, EmptyLabelIsTheScaledBaseAlone) {
-  const Image base = Image::fromPicture(testing_support::makePicture(
-      100, 60, [](int x, int y, int, int) { return uint32_t((x * 2) << 24 | (y * 4) << 16 | 0xFF); }));
+  const Image base =
+      Image::fromPicture(testing_support::makePicture(100, 60, [](int x, int y, int, int) {
+        return uint32_t((x * 2) << 24 | (y * 4) << 16 | 0xFF);
+      }));
   for (int size : {16, 64, 256}) {
     const auto plain = renderIcon(base, size, "", kBlue);
     const auto badged = renderIcon(base, size, "3", kBlue);
@@ -111,7 +115,8 @@ TEST(RenderIcon, EmptyLabelIsTheScaledBaseAlone) {
     const auto plain = renderIcon(greenBase(), size, "", kBlue);
     ASSERT_TRUE(plain);
     for (int y = 0; y < size; y += 7)
-      for (int x = 0; x < size; x += 7) ASSERT_TRUE(near(pixelAt(*plain, x, y), {0, 200, 0, 255}, 0));
+      for (int x = 0; x < size; x += 7)
+        ASSERT_TRUE(near(pixelAt(*plain, x, y), {0, 200, 0, 255}, 0));
   }
 }
 

@@ -19,8 +19,9 @@ const char kUsage[] =
 std::string sample(const char* name) { return testing_support::sourceDir() + "/samples/" + name; }
 
 // Runs badgewright with a private temporary directory, which must be empty afterwards.
-testing_support::ProcessResult badgewright(const std::vector<std::string>& arguments,
-                                           const std::string& binary = testing_support::badgewrightBinary()) {
+testing_support::ProcessResult badgewright(
+    const std::vector<std::string>& arguments,
+    const std::string& binary = testing_support::badgewrightBinary()) {
   TempDir tmp;
   std::vector<std::string> argv = {binary};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
@@ -40,11 +41,13 @@ TEST(EndToEnd, UsageAndUnloadableInput) {
       {{}, 2, kUsage},
       {{"--label", "3", "--color", "#FF0000"}, 2, kUsage},
       {{"--input", dir / "missing.icns"}, 2, kUsage},
-      {{"--input", dir / "notes.txt", "--output", dir / "o.icns"}, 3,
+      {{"--input", dir / "notes.txt", "--output", dir / "o.icns"},
+       3,
        "could not load input: " + dir / "notes.txt" + "\n"},
       {{"--input", "notes.txt", "--output", "o.icns"}, 3, "could not load input: notes.txt\n"},
       {{"--input", "", "--output", "o.icns"}, 3, "could not load input: \n"},
-      {{"--input", dir / "missing.icns", "--output", "o.icns", "--label", "3"}, 3,
+      {{"--input", dir / "missing.icns", "--output", "o.icns", "--label", "3"},
+       3,
        "could not load input: " + dir / "missing.icns" + "\n"},
   };
   for (const auto& c : cases) {
@@ -78,7 +81,8 @@ TEST(EndToEnd, FullRunFromTheSampleIcns) {
   auto parsed = icns::parse(file);
   ASSERT_EQ(parsed.index(), 0u);
   const auto& chunks = std::get<0>(parsed);
-  const char* order[] = {"ic12", "ic07", "ic13", "ic08", "ic04", "ic14", "ic09", "ic05", "ic10", "ic11"};
+  const char* order[] = {"ic12", "ic07", "ic13", "ic08", "ic04",
+                         "ic14", "ic09", "ic05", "ic10", "ic11"};
   ASSERT_EQ(chunks.size(), 10u);
   const auto base = platform::Image::load(sample("App.icns"));
   ASSERT_TRUE(base);
@@ -129,7 +133,8 @@ TEST(EndToEnd, PngAndJpegBasesAndRelativePaths) {
   const auto jpeg = badgewright({"--input", std::string(FIXTURES_DIR) + "/rotated.jpg", "--output",
                                  dir / "j.icns", "--label", "12"});
   EXPECT_EQ(jpeg.status, 0) << jpeg.err;
-  const auto again = badgewright({"--input", dir / "j.icns", "--output", dir / "j.icns", "--label", ""});
+  const auto again =
+      badgewright({"--input", dir / "j.icns", "--output", dir / "j.icns", "--label", ""});
   EXPECT_EQ(again.status, 0) << again.err;
   EXPECT_TRUE(platform::Image::load(dir / "j.icns"));
 }
@@ -139,14 +144,16 @@ class FakeConverter : public ::testing::Test {
  protected:
   std::string install(const std::string& body) {
     const std::string bin = dir_ / "badgewright";
-    testing_support::writeBytes(bin, testing_support::readBytes(testing_support::badgewrightBinary()));
+    testing_support::writeBytes(bin,
+                                testing_support::readBytes(testing_support::badgewrightBinary()));
     ::chmod(bin.c_str(), 0755);
     if (!body.empty()) testing_support::writeText(dir_ / "iconutil", "#!/bin/sh\n" + body, true);
     return bin;
   }
   testing_support::ProcessResult runWith(const std::string& body) {
-    return badgewright({"--input", sample("App.png"), "--output", dir_ / "out.icns", "--label", "3"},
-                       install(body));
+    return badgewright(
+        {"--input", sample("App.png"), "--output", dir_ / "out.icns", "--label", "3"},
+        install(body));
   }
   TempDir dir_;
 };
@@ -161,7 +168,8 @@ TEST_F(FakeConverter, StatusFiveMessages) {
       {"one line", "echo 'Failed to generate ICNS.' >&2; exit 1\n", 5,
        "icns write failed: iconutil failed: Failed to generate ICNS.\n\n"},
       {"success with text", "echo noise >&2; exit 0\n", 0, ""},
-      {"not UTF-8", "printf '\\377\\376' >&2; exit 1\n", 5, "icns write failed: iconutil failed: unknown\n"},
+      {"not UTF-8", "printf '\\377\\376' >&2; exit 1\n", 5,
+       "icns write failed: iconutil failed: unknown\n"},
       {"killed", "kill -KILL $$\n", 5, "icns write failed: iconutil failed: \n"},
       {"a megabyte", "head -c 1048576 /dev/zero | tr '\\0' m >&2; exit 1\n", 5,
        "icns write failed: iconutil failed: " + std::string(1 << 20, 'm') + "\n"},
@@ -184,7 +192,8 @@ TEST_F(FakeConverter, MissingOrNotExecutable) {
   const auto result = badgewright({"--input", sample("App.png"), "--output", dir_ / "out.icns"},
                                   dir_ / "badgewright");
   EXPECT_EQ(result.status, 5);
-  EXPECT_EQ(result.err, "icns write failed: could not run " + dir_ / "iconutil" + ": Permission denied\n");
+  EXPECT_EQ(result.err,
+            "icns write failed: could not run " + dir_ / "iconutil" + ": Permission denied\n");
 }
 
 }  // namespace
