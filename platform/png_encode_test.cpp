@@ -50,13 +50,14 @@ TEST(EncodePng, DeclaresOnePixelPerPointAndNothingTimeDependent) {
   auto png = platform::encodePng(picture, {32, 32});
   ASSERT_TRUE(png);
   EXPECT_EQ(chunkTypes(*png), (std::vector<std::string>{"IHDR", "pHYs", "IDAT", "IEND"}));
-  const auto at = std::search(png->begin(), png->end(), "pHYs", "pHYs" + 4) - png->begin();
+  const std::string_view key = "pHYs";
+  const auto at = std::search(png->begin(), png->end(), key.begin(), key.end()) - png->begin();
   const uint8_t expected[9] = {0, 0, 0x0B, 0x13, 0, 0, 0x0B, 0x13, 1};  // 2835 px/m, metres
   EXPECT_EQ(std::memcmp(png->data() + at + 4, expected, 9), 0);
   // A 2x picture declared at half its pixels carries twice the density.
   auto retina = platform::encodePng(picture, {16, 16});
   const auto at2 =
-      std::search(retina->begin(), retina->end(), "pHYs", "pHYs" + 4) - retina->begin();
+      std::search(retina->begin(), retina->end(), key.begin(), key.end()) - retina->begin();
   EXPECT_EQ((*retina)[at2 + 6], 0x16);  // 5669 = 0x1625
 }
 

@@ -109,6 +109,7 @@ class Fonts {
     byCodePoint_.clear();
     byFile_.clear();
     primary_.reset();
+    if (fontconfigReady_) FcFini();
   }
 
   FontFace* findFallback(char32_t cp) {
