@@ -1,5 +1,7 @@
 #include "iconset/write_icns.h"
 
+#include <algorithm>
+
 #include "iconset/convert.h"
 
 std::string iconsetFileName(int size, int scale) {
@@ -21,6 +23,11 @@ class ScratchGuard {
   std::string path_;
 };
 
+bool samePicture(const platform::RasterImage& a, const platform::RasterImage& b) {
+  return a.width() == b.width() && a.height() == b.height() &&
+         std::equal(a.rgba().begin(), a.rgba().end(), b.rgba().begin());
+}
+
 }  // namespace
 
 std::optional<IconError> writeIcnsWith(const std::vector<RenderedEntry>& cgImages,
@@ -33,13 +40,19 @@ std::optional<IconError> writeIcnsWith(const std::vector<RenderedEntry>& cgImage
   if (auto error = platform::makeDirectory(iconsetDirectory)) return error;
   ScratchGuard guard(scratchDirectory.value());
 
+  // Entries that share a pixel size hold the same picture; its PNG is encoded once.
+  const RenderedEntry* previous = nullptr;
+  std::optional<std::vector<uint8_t>> png;
   for (const RenderedEntry& entry : cgImages) {
     const std::string file =
         platform::joinPath(iconsetDirectory, iconsetFileName(entry.size, entry.scale));
-    // One pixel per point: the nominal size is the pixel size, for 2x entries too.
-    const platform::Size nominal{double(entry.size), double(entry.size)};
-    std::optional<std::vector<uint8_t>> png = platform::encodePng(entry.image, nominal);
-    if (!png) return IconError{"icns", 1, "PNG encode failed"};
+    if (!previous || !samePicture(previous->image, entry.image) || previous->size != entry.size) {
+      // One pixel per point: the nominal size is the pixel size, for 2x entries too.
+      const platform::Size nominal{double(entry.size), double(entry.size)};
+      png = platform::encodePng(entry.image, nominal);
+      if (!png) return IconError{"icns", 1, "PNG encode failed"};
+    }
+    previous = &entry;
     if (auto error = platform::writeFile(file, *png)) return error;
   }
   return convertIconset(converter, iconsetDirectory, outputPath);

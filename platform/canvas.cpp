@@ -20,15 +20,16 @@ std::unique_ptr<uint8_t[]> allocatePixels(int width, int height) {
 RasterImage::RasterImage(int width, int height, std::unique_ptr<uint8_t[]> rgba)
     : width_(width), height_(height), pixels_(std::move(rgba)) {}
 
-Canvas::Canvas(int size) : size_(size), premultiplied_(static_cast<size_t>(size) * size * 4, 0.f) {}
+Canvas::Canvas(int size) : size_(size) {}
 
 std::optional<Canvas> Canvas::create(int size) {
   if (size < 1 || size > kMaxPictureEdge) return std::nullopt;
-  try {
-    return Canvas(size);
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
-  }
+  Canvas canvas(size);
+  // calloc hands large blocks over as fresh zero pages: transparent without a pass of memset.
+  canvas.premultiplied_.reset(
+      static_cast<float*>(std::calloc(static_cast<size_t>(size) * size * 4, sizeof(float))));
+  if (!canvas.premultiplied_) return std::nullopt;
+  return canvas;
 }
 
 std::optional<DrawingContext> DrawingContext::create(Canvas& canvas) {
@@ -47,7 +48,7 @@ DrawingContext* currentContext() { return gCurrent; }
 SavedGraphicsState::SavedGraphicsState() : saved_(gCurrent) {}
 SavedGraphicsState::~SavedGraphicsState() { gCurrent = saved_; }
 
-CanvasPixels canvasPixels(Canvas& canvas) { return {canvas.size_, canvas.premultiplied_.data()}; }
+CanvasPixels canvasPixels(Canvas& canvas) { return {canvas.size_, canvas.premultiplied_.get()}; }
 
 void DrawingContext::fillOval(Rect rect) {
   const CanvasPixels px = canvasPixels(*canvas_);
@@ -106,7 +107,7 @@ std::optional<RasterImage> snapshot(const Canvas& canvas) {
   const int s = canvas.size_;
   auto out = allocatePixels(s, s);
   if (!out) return std::nullopt;
-  const float* in = canvas.premultiplied_.data();
+  const float* in = canvas.premultiplied_.get();
   uint8_t* o = out.get();
   const size_t n = static_cast<size_t>(s) * s;
   for (size_t p = 0; p < n; ++p, in += 4, o += 4) {

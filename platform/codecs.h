@@ -13,6 +13,13 @@ enum class PictureFormat { kUnknown, kIcns, kPng, kJpeg, kJpeg2000, kGif, kBmp, 
 PictureFormat sniffFormat(std::span<const uint8_t> bytes);
 
 std::optional<RasterImage> decodePng(std::span<const uint8_t> bytes);
+
+// The libdeflate path decodePng takes for 8-bit, non-interlaced files without tRNS.
+struct FastPng {
+  enum Outcome { kDecoded, kBroken, kNotHandled } outcome;
+  std::optional<RasterImage> image;
+};
+FastPng tryDecodePngFast(std::span<const uint8_t> bytes);
 std::optional<RasterImage> decodeJpeg(std::span<const uint8_t> bytes);
 std::optional<RasterImage> decodeJpeg2000(std::span<const uint8_t> bytes);
 std::optional<RasterImage> decodeGif(std::span<const uint8_t> bytes);

@@ -61,6 +61,9 @@ bool readPng(png_structp png, png_infop info, PngState* out) {
 
 std::optional<RasterImage> decodePng(std::span<const uint8_t> bytes) {
   if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0) return std::nullopt;
+  FastPng fast = tryDecodePngFast(bytes);
+  if (fast.outcome == FastPng::kDecoded) return std::move(fast.image);
+  if (fast.outcome == FastPng::kBroken) return std::nullopt;
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, fail, quietWarning);
   if (!png) return std::nullopt;
   png_infop info = png_create_info_struct(png);

@@ -3,6 +3,7 @@
 // base-image loader. Coordinates are in pixels with the origin at the bottom-left, y up.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <span>
@@ -52,6 +53,7 @@ class RasterImage {
 };
 
 class PictureSource;
+class Pyramid;
 struct CanvasPixels;
 
 // A loaded base image: one picture, or several stored resolutions of the same icon. Copies share
@@ -69,7 +71,10 @@ class Image {
   std::optional<RasterImage> pictureFor(int pixels) const;
 
  private:
+  friend class DrawingContext;
   explicit Image(std::shared_ptr<PictureSource> source) : source_(std::move(source)) {}
+  // The picture pictureFor(pixels) gives, with its cached halvings.
+  Pyramid* pyramidFor(int pixels) const;
   std::shared_ptr<PictureSource> source_;
 };
 
@@ -85,8 +90,11 @@ class Canvas {
   friend std::optional<RasterImage> snapshot(const Canvas& canvas);
   friend CanvasPixels canvasPixels(Canvas& canvas);
   explicit Canvas(int size);
+  struct Free {
+    void operator()(float* p) const { std::free(p); }
+  };
   int size_;
-  std::vector<float> premultiplied_;  // RGBA, rows top to bottom
+  std::unique_ptr<float[], Free> premultiplied_;  // RGBA, rows top to bottom, zeroed by calloc
 };
 
 enum class Interpolation { kDefault, kHigh };
@@ -148,6 +156,9 @@ DrawingContext* currentContext();
 
 // The canvas pixels drawn so far, converted to straight alpha. Nothing only when memory fails.
 std::optional<RasterImage> snapshot(const Canvas& canvas);
+
+// The libdeflate level PNG encoding uses.
+inline constexpr int kPngDeflateLevel = 6;
 
 // PNG bytes of the image (8-bit RGBA, no time or software chunks) declaring the nominal size in
 // points through its physical pixel density. Nothing when the image cannot be encoded.

@@ -7,6 +7,7 @@
 #include "platform/codecs.h"
 #include "platform/drawing.h"
 #include "platform/files.h"
+#include "platform/resample.h"
 
 namespace platform {
 namespace {
@@ -130,14 +131,27 @@ std::optional<RasterImage> decodeIcnsImage(const IcnsImage& image) {
 // The pictures of one loaded image, decoded on first use and kept.
 class PictureSource {
  public:
-  explicit PictureSource(RasterImage single) { slots_.push_back({{}, std::move(single), false}); }
+  explicit PictureSource(RasterImage single) {
+    slots_.push_back({{}, std::move(single), false, nullptr});
+  }
   PictureSource(std::vector<uint8_t> file, std::vector<IcnsImage> images) : file_(std::move(file)) {
     // Largest first, then best coding, then file order.
     std::stable_sort(images.begin(), images.end(), [](const IcnsImage& a, const IcnsImage& b) {
       if (a.info->pixels != b.info->pixels) return a.info->pixels > b.info->pixels;
       return a.rank > b.rank;
     });
-    for (IcnsImage& image : images) slots_.push_back({image, std::nullopt, false});
+    for (IcnsImage& image : images) slots_.push_back({image, std::nullopt, false, nullptr});
+  }
+
+  Pyramid* pyramidFor(int pixels) {
+    const std::optional<RasterImage> picture = pictureFor(pixels);
+    if (!picture) return nullptr;
+    for (Slot& slot : slots_)
+      if (slot.picture && slot.picture->rgba().data() == picture->rgba().data()) {
+        if (!slot.pyramid) slot.pyramid = std::make_unique<Pyramid>(*slot.picture);
+        return slot.pyramid.get();
+      }
+    return nullptr;
   }
 
   std::optional<RasterImage> pictureFor(int pixels) {
@@ -164,6 +178,7 @@ class PictureSource {
     IcnsImage image;
     std::optional<RasterImage> picture;
     bool failed;
+    std::unique_ptr<Pyramid> pyramid;
   };
   static int edge(const Slot& s) {
     return s.image.info ? s.image.info->pixels : s.picture->width();
@@ -209,5 +224,7 @@ Image Image::fromPicture(RasterImage picture) {
 std::optional<RasterImage> Image::pictureFor(int pixels) const {
   return source_->pictureFor(pixels);
 }
+
+Pyramid* Image::pyramidFor(int pixels) const { return source_->pyramidFor(pixels); }
 
 }  // namespace platform

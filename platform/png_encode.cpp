@@ -11,9 +11,8 @@
 namespace platform {
 namespace {
 
-// Level 6 keeps the files as small as zlib's default; libdeflate reaches it far faster.
-constexpr int kDeflateLevel = 6;
 constexpr size_t kMaxChunkData = 1u << 30;
+constexpr size_t kBpp = 4;
 
 struct CompressorDeleter {
   void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
@@ -32,50 +31,32 @@ void putChunk(std::vector<uint8_t>& out, const char type[4], const uint8_t* data
   putU32(out, libdeflate_crc32(0, out.data() + start, size + 4));
 }
 
-uint8_t paeth(int a, int b, int c) {
+inline uint8_t paeth(int a, int b, int c) {
   const int p = a + b - c;
   const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
   if (pa <= pb && pa <= pc) return static_cast<uint8_t>(a);
   return static_cast<uint8_t>(pb <= pc ? b : c);
 }
 
-// Filters one row with each of the five filters and keeps the one with the smallest sum of
-// absolute (signed) values, the heuristic libpng uses.
-void filterRow(const uint8_t* row, const uint8_t* prev, size_t n, uint8_t* out, uint8_t* trial) {
-  constexpr size_t bpp = 4;
-  uint64_t best = UINT64_MAX;
-  for (int type = 0; type < 5; ++type) {
-    uint64_t sum = 0;
-    for (size_t i = 0; i < n; ++i) {
-      const int a = i >= bpp ? row[i - bpp] : 0;
-      const int b = prev ? prev[i] : 0;
-      const int c = (prev && i >= bpp) ? prev[i - bpp] : 0;
-      uint8_t v = row[i];
-      switch (type) {
-        case 1:
-          v = static_cast<uint8_t>(v - a);
-          break;
-        case 2:
-          v = static_cast<uint8_t>(v - b);
-          break;
-        case 3:
-          v = static_cast<uint8_t>(v - ((a + b) >> 1));
-          break;
-        case 4:
-          v = static_cast<uint8_t>(v - paeth(a, b, c));
-          break;
-        default:
-          break;
-      }
-      trial[i] = v;
-      sum += v < 128 ? v : 256 - v;
-    }
-    if (sum < best) {
-      best = sum;
-      out[0] = static_cast<uint8_t>(type);
-      std::memcpy(out + 1, trial, n);
-    }
+// Sum of the bytes taken as signed magnitudes: libpng's measure of how well a filter did.
+inline uint64_t cost(const uint8_t* v, size_t n) {
+  uint64_t sum = 0;
+  for (size_t i = 0; i < n; ++i) sum += v[i] < 128 ? v[i] : 256 - v[i];
+  return sum;
+}
+
+// Writes each filter of one row into trial[type] (n bytes each); prev is a zero row for the first.
+void filterAll(const uint8_t* row, const uint8_t* prev, size_t n, uint8_t* trial[5]) {
+  std::memcpy(trial[0], row, n);
+  for (size_t i = 0; i < n; ++i) {
+    const uint8_t a = i >= kBpp ? row[i - kBpp] : 0;
+    trial[1][i] = static_cast<uint8_t>(row[i] - a);
+    trial[2][i] = static_cast<uint8_t>(row[i] - prev[i]);
+    trial[3][i] = static_cast<uint8_t>(row[i] - ((a + prev[i]) >> 1));
   }
+  for (size_t i = 0; i < kBpp && i < n; ++i) trial[4][i] = static_cast<uint8_t>(row[i] - prev[i]);
+  for (size_t i = kBpp; i < n; ++i)
+    trial[4][i] = static_cast<uint8_t>(row[i] - paeth(row[i - kBpp], prev[i], prev[i - kBpp]));
 }
 
 }  // namespace
@@ -84,20 +65,35 @@ std::optional<std::vector<uint8_t>> encodePng(const RasterImage& image, Size nom
   const int w = image.width(), h = image.height();
   if (w < 1 || h < 1 || w > kMaxPictureEdge || h > kMaxPictureEdge) return std::nullopt;
   if (!(nominalSize.width > 0) || !(nominalSize.height > 0)) return std::nullopt;
-  const size_t rowBytes = static_cast<size_t>(w) * 4;
-  std::vector<uint8_t> filtered((rowBytes + 1) * h);
-  std::vector<uint8_t> trial(rowBytes);
+  const size_t rowBytes = static_cast<size_t>(w) * kBpp;
+  const size_t filteredSize = (rowBytes + 1) * h;
+  auto filtered = std::make_unique_for_overwrite<uint8_t[]>(filteredSize);
+  auto trials = std::make_unique_for_overwrite<uint8_t[]>(rowBytes * 5);
+  std::vector<uint8_t> zero(rowBytes, 0);
+  uint8_t* trial[5];
+  for (int t = 0; t < 5; ++t) trial[t] = trials.get() + t * rowBytes;
   const uint8_t* px = image.rgba().data();
-  for (int y = 0; y < h; ++y)
-    filterRow(px + y * rowBytes, y ? px + (y - 1) * rowBytes : nullptr, rowBytes,
-              filtered.data() + y * (rowBytes + 1), trial.data());
+  for (int y = 0; y < h; ++y) {
+    const uint8_t* row = px + y * rowBytes;
+    filterAll(row, y ? row - rowBytes : zero.data(), rowBytes, trial);
+    int best = 0;
+    uint64_t bestCost = UINT64_MAX;
+    for (int t = 0; t < 5; ++t) {
+      const uint64_t c = cost(trial[t], rowBytes);
+      if (c < bestCost) bestCost = c, best = t;
+    }
+    uint8_t* out = filtered.get() + y * (rowBytes + 1);
+    out[0] = static_cast<uint8_t>(best);
+    std::memcpy(out + 1, trial[best], rowBytes);
+  }
 
   std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
-      libdeflate_alloc_compressor(kDeflateLevel));
+      libdeflate_alloc_compressor(kPngDeflateLevel));
   if (!compressor) return std::nullopt;
-  std::vector<uint8_t> zlib(libdeflate_zlib_compress_bound(compressor.get(), filtered.size()));
-  const size_t zlibSize = libdeflate_zlib_compress(compressor.get(), filtered.data(),
-                                                   filtered.size(), zlib.data(), zlib.size());
+  const size_t bound = libdeflate_zlib_compress_bound(compressor.get(), filteredSize);
+  auto zlib = std::make_unique_for_overwrite<uint8_t[]>(bound);
+  const size_t zlibSize =
+      libdeflate_zlib_compress(compressor.get(), filtered.get(), filteredSize, zlib.get(), bound);
   if (zlibSize == 0) return std::nullopt;
 
   std::vector<uint8_t> out;
@@ -116,7 +112,7 @@ std::optional<std::vector<uint8_t>> encodePng(const RasterImage& image, Size nom
   phys.push_back(1);
   putChunk(out, "pHYs", phys.data(), phys.size());
   for (size_t at = 0; at < zlibSize; at += kMaxChunkData)
-    putChunk(out, "IDAT", zlib.data() + at, std::min(kMaxChunkData, zlibSize - at));
+    putChunk(out, "IDAT", zlib.get() + at, std::min(kMaxChunkData, zlibSize - at));
   putChunk(out, "IEND", nullptr, 0);
   return out;
 }
