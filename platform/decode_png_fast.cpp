@@ -11,6 +11,8 @@
 namespace platform {
 namespace {
 
+constexpr size_t kMaxDeflateRatio = 1032;
+
 uint32_t readU32(const uint8_t* p) {
   return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
 }
@@ -125,6 +127,9 @@ FastPng tryDecodePngFast(std::span<const uint8_t> bytes) {
   }
   const size_t rowBytes = size_t(w) * channels;
   const size_t rawSize = (rowBytes + 1) * h;
+  // Deflate expands at most 1032-fold; a file that cannot hold its declared pixels is refused
+  // before the buffer for them is made.
+  if (rawSize / kMaxDeflateRatio > idatTotal) return {FastPng::kBroken, std::nullopt};
   auto raw = std::make_unique_for_overwrite<uint8_t[]>(rawSize);
   std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> inflater(
       libdeflate_alloc_decompressor());

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <libdeflate.h>
 #include <png.h>
 
 #include "icns/icns.h"
@@ -127,6 +128,8 @@ TEST(LoadPng, RefusesBrokenAndOversizedFiles) {
   std::vector<uint8_t> huge = good;
   huge[16] = 0, huge[17] = 0, huge[18] = 0x4E, huge[19] = 0x20;
   huge[20] = 0, huge[21] = 0, huge[22] = 0x4E, huge[23] = 0x20;
+  const uint32_t crc = libdeflate_crc32(0, &huge[12], 17);
+  for (int i = 0; i < 4; ++i) huge[29 + i] = uint8_t(crc >> (24 - 8 * i));
   EXPECT_FALSE(platform::decodePng(huge));
   EXPECT_FALSE(Image::fromBytes(std::vector<uint8_t>{'n', 'o', 't'}));
   EXPECT_FALSE(Image::fromBytes({}));
