@@ -4,6 +4,7 @@
 
 #include "platform/canvas_access.h"
 #include "platform/drawing.h"
+#include "platform/memory.h"
 
 namespace platform {
 
@@ -11,13 +12,17 @@ Rect insetRect(Rect r, double d) { return {r.x + d, r.y + d, r.width - 2 * d, r.
 double midX(Rect r) { return r.x + r.width / 2; }
 double midY(Rect r) { return r.y + r.height / 2; }
 
-std::unique_ptr<uint8_t[]> allocatePixels(int width, int height) {
-  // Not value-initialised: a decoder that stops early must not have paid for untouched pages.
-  return std::unique_ptr<uint8_t[]>(new (std::nothrow)
-                                        uint8_t[static_cast<size_t>(width) * height * 4]);
+void PixelFree::operator()(uint8_t* pixels) const { freeBlock(pixels, bytes); }
+
+PixelBuffer allocatePixels(int width, int height) {
+  // Fresh zero pages: a decoder that stops early has not paid for the pages it did not reach.
+  const size_t bytes = static_cast<size_t>(width) * height * 4;
+  return PixelBuffer(static_cast<uint8_t*>(allocateBlock(bytes)), PixelFree{bytes});
 }
 
-RasterImage::RasterImage(int width, int height, std::unique_ptr<uint8_t[]> rgba)
+void Canvas::Free::operator()(uint16_t* p) const { freeBlock(p, bytes); }
+
+RasterImage::RasterImage(int width, int height, PixelBuffer rgba)
     : width_(width), height_(height), pixels_(std::move(rgba)) {}
 
 Canvas::Canvas(int size) : size_(size) {}
@@ -25,9 +30,9 @@ Canvas::Canvas(int size) : size_(size) {}
 std::optional<Canvas> Canvas::create(int size) {
   if (size < 1 || size > kMaxPictureEdge) return std::nullopt;
   Canvas canvas(size);
-  // calloc hands large blocks over as fresh zero pages: transparent without a pass of memset.
-  canvas.premultiplied_.reset(
-      static_cast<float*>(std::calloc(static_cast<size_t>(size) * size * 4, sizeof(float))));
+  const size_t bytes = static_cast<size_t>(size) * size * 4 * sizeof(uint16_t);
+  canvas.premultiplied_ = std::unique_ptr<uint16_t[], Free>(
+      static_cast<uint16_t*>(allocateBlock(bytes)), Free{bytes});
   if (!canvas.premultiplied_) return std::nullopt;
   return canvas;
 }
@@ -56,7 +61,7 @@ void DrawingContext::fillOval(Rect rect) {
   const double a = rect.width / 2, b = rect.height / 2;
   if (!(a > 0) || !(b > 0)) return;
   const double cx = rect.x + a, cy = rect.y + b;
-  const float color[4] = {
+  const Pixel4 color = {
       static_cast<float>(fill_.red * fill_.alpha), static_cast<float>(fill_.green * fill_.alpha),
       static_cast<float>(fill_.blue * fill_.alpha), static_cast<float>(fill_.alpha)};
   // Canvas rows are stored top to bottom; canvas row j spans y in [s - 1 - j, s - j].
@@ -92,13 +97,11 @@ void DrawingContext::fillOval(Rect rect) {
       whole[i1 - iLeft] -= w;
     }
     float run = 0;
-    float* row = px.data + (static_cast<size_t>(j) * s + iLeft) * 4;
+    uint16_t* row = px.data + (static_cast<size_t>(j) * s + iLeft) * 4;
     for (int i = 0; i < iRight - iLeft; ++i, row += 4) {
       run += whole[i];
       const float c = std::min(1.f, coverage[i] + run);
-      if (c <= 0) continue;
-      const float keep = 1 - color[3] * c;
-      for (int ch = 0; ch < 4; ++ch) row[ch] = color[ch] * c + row[ch] * keep;
+      if (c > 0) blendPixel(row, color, c);
     }
   }
 }
@@ -107,19 +110,26 @@ std::optional<RasterImage> snapshot(const Canvas& canvas) {
   const int s = canvas.size_;
   auto out = allocatePixels(s, s);
   if (!out) return std::nullopt;
-  const float* in = canvas.premultiplied_.get();
+  const uint16_t* in = canvas.premultiplied_.get();
   uint8_t* o = out.get();
   const size_t n = static_cast<size_t>(s) * s;
+  // The output buffer starts zeroed, so fully transparent pixels need no store. With 16-bit
+  // premultiplied storage every 8-bit straight pixel drawn unscaled comes back exactly.
+  using U16x4 = uint16_t __attribute__((vector_size(8)));
+  using I32x4 = int32_t __attribute__((vector_size(16)));
+  using U8x4 = uint8_t __attribute__((vector_size(4)));
+  const Pixel4 max = {255, 255, 255, 255};
   for (size_t p = 0; p < n; ++p, in += 4, o += 4) {
-    const float alpha = std::clamp(in[3], 0.f, 1.f);
-    if (alpha <= 0) {
-      o[0] = o[1] = o[2] = o[3] = 0;
-      continue;
-    }
-    const float unpremultiply = 255.f / alpha;
-    for (int ch = 0; ch < 3; ++ch)
-      o[ch] = static_cast<uint8_t>(std::clamp(in[ch] * unpremultiply, 0.f, 255.f) + 0.5f);
-    o[3] = static_cast<uint8_t>(alpha * 255.f + 0.5f);
+    const unsigned alpha = in[3];
+    if (alpha == 0) continue;
+    U16x4 stored;
+    std::memcpy(&stored, in, sizeof stored);
+    const float unpremultiply = 255.f / static_cast<float>(alpha);
+    Pixel4 straight = __builtin_convertvector(stored, Pixel4) * unpremultiply;
+    straight = straight > max ? max : straight;
+    U8x4 bytes = __builtin_convertvector(__builtin_convertvector(straight + 0.5f, I32x4), U8x4);
+    bytes[3] = static_cast<uint8_t>((alpha + 128) / 257);
+    std::memcpy(o, &bytes, sizeof bytes);
   }
   return RasterImage(s, s, std::move(out));
 }

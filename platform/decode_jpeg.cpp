@@ -52,7 +52,7 @@ int exifOrientation(const uint8_t* data, size_t size) {
 }
 
 struct JpegState {
-  std::unique_ptr<uint8_t[]> pixels;
+  PixelBuffer pixels;
   int width = 0, height = 0, orientation = 1;
 };
 

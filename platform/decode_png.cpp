@@ -26,7 +26,7 @@ void fail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 // Runs every libpng call behind one setjmp; state lives in *out, outside this frame, so nothing
 // with a destructor is skipped or left indeterminate by the longjmp.
 struct PngState {
-  std::unique_ptr<uint8_t[]> pixels;
+  PixelBuffer pixels;
   std::vector<png_bytep> rows;
   png_uint_32 width = 0, height = 0;
 };

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "platform/codecs.h"
+#include "platform/memory.h"
 
 namespace platform {
 namespace {
@@ -130,7 +131,11 @@ FastPng tryDecodePngFast(std::span<const uint8_t> bytes) {
   // Deflate expands at most 1032-fold; a file that cannot hold its declared pixels is refused
   // before the buffer for them is made.
   if (rawSize / kMaxDeflateRatio > idatTotal) return {FastPng::kBroken, std::nullopt};
-  auto raw = std::make_unique_for_overwrite<uint8_t[]>(rawSize);
+  // RGBA rows are unfiltered and moved down over their filter bytes in place, so the inflated
+  // buffer becomes the picture; other layouts are expanded into a buffer of their own.
+  const bool inPlace = channels == 4;
+  PixelBuffer raw(static_cast<uint8_t*>(allocateBlock(rawSize, false)), PixelFree{rawSize});
+  if (!raw) return {FastPng::kBroken, std::nullopt};
   std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> inflater(
       libdeflate_alloc_decompressor());
   if (!inflater) return {FastPng::kBroken, std::nullopt};
@@ -140,20 +145,25 @@ FastPng tryDecodePngFast(std::span<const uint8_t> bytes) {
       produced != rawSize)
     return {FastPng::kBroken, std::nullopt};
 
-  auto pixels = allocatePixels(static_cast<int>(w), static_cast<int>(h));
-  if (!pixels) return {FastPng::kBroken, std::nullopt};
+  PixelBuffer expanded;
+  if (!inPlace) {
+    expanded = allocatePixels(static_cast<int>(w), static_cast<int>(h));
+    if (!expanded) return {FastPng::kBroken, std::nullopt};
+  }
   std::vector<uint8_t> zero(rowBytes, 0);
   const uint8_t* prev = zero.data();
   for (uint32_t y = 0; y < h; ++y) {
     uint8_t* row = raw.get() + y * (rowBytes + 1);
     if (!unfilter(row[0], row + 1, prev, rowBytes, channels))
       return {FastPng::kBroken, std::nullopt};
-    prev = row + 1;
-    uint8_t* out = pixels.get() + size_t(y) * w * 4;
     const uint8_t* in = row + 1;
+    uint8_t* out = (inPlace ? raw.get() : expanded.get()) + size_t(y) * w * 4;
+    // The unfiltered row the next one refers to: for RGBA in its final place, which the move
+    // of the next row never reaches.
+    prev = inPlace ? out : in;
     switch (channels) {
       case 4:
-        std::memcpy(out, in, rowBytes);
+        std::memmove(out, in, rowBytes);
         break;
       case 3:
         for (uint32_t x = 0; x < w; ++x, in += 3, out += 4)
@@ -169,6 +179,7 @@ FastPng tryDecodePngFast(std::span<const uint8_t> bytes) {
         break;
     }
   }
+  PixelBuffer pixels = inPlace ? std::move(raw) : std::move(expanded);
   return {FastPng::kDecoded,
           RasterImage(static_cast<int>(w), static_cast<int>(h), std::move(pixels))};
 }

@@ -33,14 +33,19 @@ double midY(Rect r);
 // Largest edge a decoded or created picture may have.
 inline constexpr int kMaxPictureEdge = 16384;
 
-// Uninitialised storage for width * height RGBA pixels; the caller checks the edges first.
-std::unique_ptr<uint8_t[]> allocatePixels(int width, int height);
+// Storage for width * height RGBA pixels, zeroed; the caller checks the edges first.
+struct PixelFree {
+  size_t bytes = 0;
+  void operator()(uint8_t* pixels) const;
+};
+using PixelBuffer = std::unique_ptr<uint8_t[], PixelFree>;
+PixelBuffer allocatePixels(int width, int height);
 
 // An immutable picture of 8-bit RGBA pixels with straight alpha, rows top to bottom. Copies
 // share the pixels.
 class RasterImage {
  public:
-  RasterImage(int width, int height, std::unique_ptr<uint8_t[]> rgba);
+  RasterImage(int width, int height, PixelBuffer rgba);
   int width() const { return width_; }
   int height() const { return height_; }
   std::span<const uint8_t> rgba() const {
@@ -91,10 +96,12 @@ class Canvas {
   friend CanvasPixels canvasPixels(Canvas& canvas);
   explicit Canvas(int size);
   struct Free {
-    void operator()(float* p) const { std::free(p); }
+    size_t bytes;
+    void operator()(uint16_t* p) const;
   };
   int size_;
-  std::unique_ptr<float[], Free> premultiplied_;  // RGBA, rows top to bottom, zeroed by calloc
+  // RGBA premultiplied, 16 bits per channel, rows top to bottom; zero is transparent.
+  std::unique_ptr<uint16_t[], Free> premultiplied_;
 };
 
 enum class Interpolation { kDefault, kHigh };

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 #include "platform/canvas_access.h"
@@ -27,6 +28,8 @@ double triangle(double x) { return std::max(0.0, 1 - std::fabs(x)); }
 struct Axis {
   int begin = 0, end = 0;  // destination pixels [begin, end)
   int maxTaps = 1;
+  bool identity = false;  // source pixel i - offset lands whole on destination pixel i
+  int offset0 = 0;        // for identity: destination begin minus source first pixel
   std::vector<int> first, count;
   std::vector<size_t> offset;
   std::vector<float> weights, cover;
@@ -41,6 +44,8 @@ Axis makeAxis(int srcLen, double dstPos, double dstLen, int canvasLen, Interpola
   const double filterScale = std::max(f, 1.0);
   const double support = (high ? 3 : 1) * filterScale;
   const bool aligned = f == 1 && dstPos == std::floor(dstPos);
+  axis.identity = aligned && std::fabs(dstPos) <= kMaxPictureEdge;
+  axis.offset0 = axis.identity ? static_cast<int>(dstPos) : 0;
   for (int i = axis.begin; i < axis.end; ++i) {
     const double covered = std::min<double>(i + 1, dstPos + dstLen) - std::max<double>(i, dstPos);
     axis.cover.push_back(static_cast<float>(std::clamp(covered, 0.0, 1.0)));
@@ -79,11 +84,15 @@ class RasterRows {
   explicit RasterRows(const RasterImage& image)
       : data_(image.rgba().data()), width_(image.width()), row_(image.width()) {}
   const Pixel4* row(int r) {
+    using U8x4 = uint8_t __attribute__((vector_size(4)));
     constexpr float k = 1.f / 255.f;
     const uint8_t* in = data_ + static_cast<size_t>(r) * width_ * 4;
     for (int x = 0; x < width_; ++x, in += 4) {
-      const float a = in[3] * k;
-      row_[x] = Pixel4{in[0] * k * a, in[1] * k * a, in[2] * k * a, a};
+      U8x4 bytes;
+      std::memcpy(&bytes, in, sizeof bytes);
+      const Pixel4 straight = __builtin_convertvector(bytes, Pixel4) * k;
+      const float a = straight[3];
+      row_[x] = Pixel4{straight[0] * a, straight[1] * a, straight[2] * a, a};
     }
     return row_.data();
   }
@@ -98,7 +107,7 @@ class LevelRows {
  public:
   explicit LevelRows(const Level& level) : level_(level) {}
   const Pixel4* row(int r) const {
-    return level_.pixels.data() + static_cast<size_t>(r) * level_.width;
+    return level_.pixels.get() + static_cast<size_t>(r) * level_.width;
   }
 
  private:
@@ -108,8 +117,63 @@ class LevelRows {
 // Resamples rows of `source` through the two axes, calling sink(j, row) with each destination
 // row (pixels ax.begin..ax.end). Horizontally filtered rows are kept in a ring just large enough
 // for the vertical taps, so memory stays proportional to one row.
-template <class Rows, class Sink>
-void resample(Rows& source, const Axis& ax, const Axis& ay, Sink&& sink) {
+// The horizontal pass of one row for any axis.
+struct GeneralRowFilter {
+  const Axis& ax;
+  void operator()(const Pixel4* in, Pixel4* dst) const {
+    for (int i = 0; i < ax.end - ax.begin; ++i) {
+      const float* w = ax.weights.data() + ax.offset[i];
+      const Pixel4* p = in + ax.first[i];
+      Pixel4 acc = {0, 0, 0, 0};
+      for (int k = 0; k < ax.count[i]; ++k) acc += w[k] * p[k];
+      dst[i] = acc;
+    }
+  }
+};
+
+constexpr int kHalvingTaps = 12;
+
+// An exact halving has the same 12 Lanczos-3 weights for every pixel away from the edges; with
+// the taps fixed at compile time the loop is unrolled and the weights stay in registers.
+struct HalvingRowFilter {
+  static constexpr int kTaps = kHalvingTaps;
+  const Axis& ax;
+  float w[kTaps];
+  int interiorBegin, interiorEnd;  // output pixels whose taps are all inside the source row
+
+  explicit HalvingRowFilter(const Axis& axis, int srcLen) : ax(axis) {
+    // Output pixel i centres on source 2i + 1 and reads 2i - 5 .. 2i + 6.
+    interiorBegin = std::min(3, ax.end);
+    interiorEnd = std::max(interiorBegin, std::min(ax.end, (srcLen - 6) / 2));
+    const int probe = interiorBegin;
+    if (srcLen != 2 * ax.end || probe >= interiorEnd || ax.count[probe] != kTaps) {
+      interiorEnd = interiorBegin;
+      return;
+    }
+    for (int k = 0; k < kTaps; ++k) w[k] = ax.weights[ax.offset[probe] + k];
+  }
+  void operator()(const Pixel4* in, Pixel4* dst) const {
+    const auto general = [&](int i) {
+      const float* wi = ax.weights.data() + ax.offset[i];
+      const Pixel4* p = in + ax.first[i];
+      Pixel4 acc = {0, 0, 0, 0};
+      for (int k = 0; k < ax.count[i]; ++k) acc += wi[k] * p[k];
+      dst[i] = acc;
+    };
+    for (int i = 0; i < interiorBegin; ++i) general(i);
+    for (int i = interiorBegin; i < interiorEnd; ++i) {
+      const Pixel4* p = in + 2 * i - 5;
+      Pixel4 acc = {0, 0, 0, 0};
+      for (int k = 0; k < kTaps; ++k) acc += w[k] * p[k];
+      dst[i] = acc;
+    }
+    for (int i = interiorEnd; i < ax.end; ++i) general(i);
+  }
+};
+
+template <class Rows, class RowFilter, class Sink>
+void resample(Rows& source, const RowFilter& filterRow, const Axis& ax, const Axis& ay,
+              Sink&& sink) {
   const int dw = ax.end - ax.begin;
   const int ring = ay.maxTaps;
   std::vector<Pixel4> filtered(static_cast<size_t>(ring) * dw);
@@ -119,24 +183,28 @@ void resample(Rows& source, const Axis& ax, const Axis& ay, Sink&& sink) {
     Pixel4* dst = filtered.data() + static_cast<size_t>(r % ring) * dw;
     if (held[r % ring] == r) return dst;
     held[r % ring] = r;
-    const Pixel4* in = source.row(r);
-    for (int i = 0; i < dw; ++i) {
-      const float* w = ax.weights.data() + ax.offset[i];
-      const Pixel4* p = in + ax.first[i];
-      Pixel4 acc = {0, 0, 0, 0};
-      for (int k = 0; k < ax.count[i]; ++k) acc += w[k] * p[k];
-      dst[i] = acc;
-    }
+    filterRow(source.row(r), dst);
     return dst;
   };
   for (int j = ay.begin; j < ay.end; ++j) {
     const int jj = j - ay.begin;
     const float* w = ay.weights.data() + ay.offset[jj];
-    std::fill(out.begin(), out.end(), Pixel4{0, 0, 0, 0});
-    for (int k = 0; k < ay.count[jj]; ++k) {
-      const Pixel4* in = filteredRow(ay.first[jj] + k);
-      const float wk = w[k];
-      for (int i = 0; i < dw; ++i) out[i] += wk * in[i];
+    if (ay.count[jj] == kHalvingTaps) {
+      // The common case of a halving: every tap's row at hand, one store per pixel.
+      const Pixel4* in[kHalvingTaps];
+      for (int k = 0; k < kHalvingTaps; ++k) in[k] = filteredRow(ay.first[jj] + k);
+      for (int i = 0; i < dw; ++i) {
+        Pixel4 acc = {0, 0, 0, 0};
+        for (int k = 0; k < kHalvingTaps; ++k) acc += w[k] * in[k][i];
+        out[i] = acc;
+      }
+    } else {
+      std::fill(out.begin(), out.end(), Pixel4{0, 0, 0, 0});
+      for (int k = 0; k < ay.count[jj]; ++k) {
+        const Pixel4* in = filteredRow(ay.first[jj] + k);
+        const float wk = w[k];
+        for (int i = 0; i < dw; ++i) out[i] += wk * in[i];
+      }
     }
     sink(j, jj, out.data());
   }
@@ -144,19 +212,24 @@ void resample(Rows& source, const Axis& ax, const Axis& ay, Sink&& sink) {
 
 // Clamps a filtered pixel to a valid premultiplied value: ringing can overshoot.
 inline Pixel4 clampPremultiplied(Pixel4 p) {
-  const float a = std::clamp(p[3], 0.f, 1.f);
-  return Pixel4{std::clamp(p[0], 0.f, a), std::clamp(p[1], 0.f, a), std::clamp(p[2], 0.f, a), a};
+  const Pixel4 zero = {0, 0, 0, 0}, one = {1, 1, 1, 1};
+  p = p < zero ? zero : p;
+  p = p > one ? one : p;
+  const Pixel4 alpha = {p[3], p[3], p[3], p[3]};
+  return p > alpha ? alpha : p;
 }
 
 std::unique_ptr<Level> halve(int srcW, int srcH, auto& rows) {
   auto level = std::make_unique<Level>();
   level->width = std::max(1, (srcW + 1) / 2);
   level->height = std::max(1, (srcH + 1) / 2);
-  level->pixels.resize(static_cast<size_t>(level->width) * level->height);
+  level->pixels = allocateArray<Pixel4>(static_cast<size_t>(level->width) * level->height);
+  if (!level->pixels) return nullptr;
   const Axis ax = makeAxis(srcW, 0, level->width, level->width, Interpolation::kHigh);
   const Axis ay = makeAxis(srcH, 0, level->height, level->height, Interpolation::kHigh);
-  resample(rows, ax, ay, [&](int j, int, const Pixel4* row) {
-    Pixel4* dst = level->pixels.data() + static_cast<size_t>(j) * level->width;
+  const HalvingRowFilter filterRow(ax, srcW);
+  resample(rows, filterRow, ax, ay, [&](int j, int, const Pixel4* row) {
+    Pixel4* dst = level->pixels.get() + static_cast<size_t>(j) * level->width;
     for (int i = 0; i < level->width; ++i) dst[i] = clampPremultiplied(row[i]);
   });
   return level;
@@ -171,13 +244,16 @@ const Level* Pyramid::levelFor(double width, double height) {
     const int nw = std::max(1, (w + 1) / 2), nh = std::max(1, (h + 1) / 2);
     if ((nw == w && nh == h) || nw < width || nh < height) return chosen;
     if (n == levels_.size()) {
+      std::unique_ptr<Level> next;
       if (n == 0) {
         RasterRows rows(base_);
-        levels_.push_back(halve(w, h, rows));
+        next = halve(w, h, rows);
       } else {
         LevelRows rows(*levels_.back());
-        levels_.push_back(halve(w, h, rows));
+        next = halve(w, h, rows);
       }
+      if (!next) return chosen;
+      levels_.push_back(std::move(next));
     }
     chosen = levels_[n].get();
     w = nw;
@@ -201,19 +277,33 @@ void DrawingContext::drawImage(const Image& image, Rect rect) {
   const Axis ay = makeAxis(sh, s - (rect.y + rect.height), rect.height, s, interpolation_);
   if (ax.begin >= ax.end || ay.begin >= ay.end) return;
   const auto composite = [&](int j, int jj, const Pixel4* row) {
-    Pixel4* dst = reinterpret_cast<Pixel4*>(px.data) + static_cast<size_t>(j) * s + ax.begin;
+    uint16_t* dst = px.data + (static_cast<size_t>(j) * s + ax.begin) * 4;
     const float coverY = ay.cover[jj];
-    for (int i = 0; i < ax.end - ax.begin; ++i) {
-      const Pixel4 src = clampPremultiplied(row[i]) * (coverY * ax.cover[i]);
-      dst[i] = src + dst[i] * (1 - src[3]);
+    for (int i = 0; i < ax.end - ax.begin; ++i, dst += 4)
+      blendPixel(dst, clampPremultiplied(row[i]), coverY * ax.cover[i]);
+  };
+  // A picture drawn at its own size on whole pixels is composited row by row, unfiltered; its
+  // pixels are valid premultiplied values already and cover their destination pixels whole.
+  const auto draw = [&](auto& rows) {
+    if (ax.identity && ay.identity) {
+      for (int j = ay.begin; j < ay.end; ++j) {
+        const Pixel4* in = rows.row(j - ay.offset0) + (ax.begin - ax.offset0);
+        uint16_t* dst = px.data + (static_cast<size_t>(j) * s + ax.begin) * 4;
+        for (int i = 0; i < ax.end - ax.begin; ++i, dst += 4) {
+          const Pixel4 src = in[i];
+          storePixel(dst, src[3] == 1 ? src : src + loadPixel(dst) * (1 - src[3]));
+        }
+      }
+    } else {
+      resample(rows, GeneralRowFilter{ax}, ax, ay, composite);
     }
   };
   if (level) {
     LevelRows rows(*level);
-    resample(rows, ax, ay, composite);
+    draw(rows);
   } else {
     RasterRows rows(pyramid->base());
-    resample(rows, ax, ay, composite);
+    draw(rows);
   }
 }
 

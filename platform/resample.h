@@ -4,16 +4,14 @@
 #include <memory>
 #include <vector>
 
-#include "platform/drawing.h"
+#include "platform/canvas_access.h"
+#include "platform/memory.h"
 
 namespace platform {
 
-// One premultiplied RGBA pixel; GCC and Clang map it onto the machine's 4-lane vector unit.
-using Pixel4 = float __attribute__((vector_size(16)));
-
 struct Level {
   int width = 0, height = 0;
-  std::vector<Pixel4> pixels;  // premultiplied, rows top to bottom
+  Block<Pixel4> pixels;  // premultiplied, rows top to bottom
 };
 
 // A picture and its successive Lanczos-3 halvings, each built once, when first needed.

@@ -227,7 +227,7 @@ Line layoutLine(const std::string& text, double pointSize) {
 
 struct SpanTarget {
   CanvasPixels px;
-  float color[4];
+  Pixel4 color;
 };
 
 void blendSpans(int y, int count, const FT_Span* spans, void* user) {
@@ -239,10 +239,8 @@ void blendSpans(int y, int count, const FT_Span* spans, void* user) {
     const float c = spans[n].coverage / 255.f;
     const int x0 = std::max(0, static_cast<int>(spans[n].x));
     const int x1 = std::min(s, spans[n].x + static_cast<int>(spans[n].len));
-    float* dst = target->px.data + (static_cast<size_t>(row) * s + x0) * 4;
-    const float keep = 1 - target->color[3] * c;
-    for (int x = x0; x < x1; ++x, dst += 4)
-      for (int ch = 0; ch < 4; ++ch) dst[ch] = target->color[ch] * c + dst[ch] * keep;
+    uint16_t* dst = target->px.data + (static_cast<size_t>(row) * s + x0) * 4;
+    for (int x = x0; x < x1; ++x, dst += 4) blendPixel(dst, target->color, c);
   }
 }
 

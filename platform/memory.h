@@ -1,0 +1,28 @@
+#pragma once
+// Internal to the drawing services: storage for large pixel buffers.
+#include <cstddef>
+#include <memory>
+
+namespace platform {
+
+// Memory of at least `bytes`, 16-byte aligned, zeroed when `zeroed` is set. A run touches tens
+// of megabytes, and on the machines it runs on a fresh page costs more than the drawing done in
+// it, so large blocks are kept when freed and handed out again. Nothing on failure.
+void* allocateBlock(size_t bytes, bool zeroed = true);
+void freeBlock(void* block, size_t bytes);
+
+template <class T>
+struct BlockFree {
+  size_t bytes = 0;
+  void operator()(T* p) const { freeBlock(p, bytes); }
+};
+template <class T>
+using Block = std::unique_ptr<T[], BlockFree<T>>;
+
+template <class T>
+Block<T> allocateArray(size_t count, bool zeroed = true) {
+  const size_t bytes = count * sizeof(T);
+  return Block<T>(static_cast<T*>(allocateBlock(bytes, zeroed)), BlockFree<T>{bytes});
+}
+
+}  // namespace platform
