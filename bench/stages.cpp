@@ -29,8 +29,7 @@ struct Figure {
   double median, min, max;
 };
 
-Figure measure(int repeats, const std::function<void()>& setup,
-               const std::function<void()>& work) {
+Figure measure(int repeats, const std::function<void()>& setup, const std::function<void()>& work) {
   std::vector<double> ms;
   for (int i = 0; i < repeats; ++i) {
     setup();
@@ -60,8 +59,8 @@ size_t libpngZlib6Bytes(const platform::RasterImage& image) {
       },
       nullptr);
   png_set_compression_level(png, 6);
-  png_set_IHDR(png, info, image.width(), image.height(), 8, PNG_COLOR_TYPE_RGBA,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_IHDR(png, info, image.width(), image.height(), 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_set_pHYs(png, info, 2835, 2835, PNG_RESOLUTION_METER);
   png_write_info(png, info);
   for (int y = 0; y < image.height(); ++y)
@@ -100,33 +99,40 @@ int main(int argc, char** argv) {
         pictures.push_back({e.size, e.scale, std::move(*image)});
   };
   std::printf("%s\n", input.c_str());
-  print("decode (load, every picture the sizes use)", measure(repeats, [] {}, decodeAll));
+  print("decode (load, every picture the sizes use)", measure(
+                                                          repeats, [] {}, decodeAll));
   // A fresh base each time, so the halvings are built as in a real run.
-  print("scale (ten renders, empty label)",
-        measure(repeats, decodeAll, [&] { renderAll(""); }));
+  print("scale (ten renders, empty label)", measure(repeats, decodeAll, [&] { renderAll(""); }));
   print("scale and badge (ten renders, label \"3\")",
         measure(repeats, decodeAll, [&] { renderAll("3"); }));
 
   size_t ourBytes = 0, zlibBytes = 0;
-  print("encode (ten PNGs)", measure(repeats, [] {}, [&] {
-          ourBytes = 0;
-          for (const auto& p : pictures)
-            ourBytes += platform::encodePng(p.image, {double(p.size), double(p.size)})->size();
-        }));
+  print("encode (ten PNGs)",
+        measure(
+            repeats, [] {},
+            [&] {
+              ourBytes = 0;
+              for (const auto& p : pictures)
+                ourBytes += platform::encodePng(p.image, {double(p.size), double(p.size)})->size();
+            }));
   for (const auto& p : pictures) zlibBytes += libpngZlib6Bytes(p.image);
 
   const std::string output = platform::joinPath(scratch, "stages.icns");
   print("write (stage ten PNGs, run the converter)",
-        measure(repeats, [] {}, [&] { writeIcns(pictures, output); }));
+        measure(
+            repeats, [] {}, [&] { writeIcns(pictures, output); }));
   const std::string iconset = platform::joinPath(scratch, "stages.iconset");
   platform::removeItem(iconset);
   platform::makeDirectory(iconset);
   for (const auto& p : pictures)
     platform::writeFile(platform::joinPath(iconset, iconsetFileName(p.size, p.scale)),
                         *platform::encodePng(p.image, {double(p.size), double(p.size)}));
-  print("container (iconutil -c icns, in process)", measure(repeats, [] {}, [&] {
-          runIconutil({"-c", "icns", "-o", output, iconset});
-        }));
+  print("container (iconutil -c icns, in process)",
+        measure(
+            repeats, [] {},
+            [&] {
+              runIconutil({"-c", "icns", "-o", output, iconset});
+            }));
   const auto icns = platform::readFile(output, 64u << 20);
   std::printf("  ten PNGs: %zu bytes here, %zu with libpng at zlib level 6 (ratio %.3f)\n",
               ourBytes, zlibBytes, double(ourBytes) / zlibBytes);

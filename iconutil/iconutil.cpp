@@ -64,20 +64,34 @@ IconutilOutcome toIcns(const std::string& inputArg, std::optional<std::string> o
 
   std::vector<std::vector<uint8_t>> payloads;
   std::vector<uint32_t> types;
+  // Files already checked, by content: icon sets hold the same picture under two names.
+  std::vector<std::pair<std::vector<uint8_t>, platform::Size>> checked;
   for (const Slot& slot : kSlots) {
     const std::string path = platform::joinPath(input, slot.name);
     // Only regular files count; symbolic links are not followed.
     if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
     Result<std::vector<uint8_t>> bytes = platform::readFile(path, kMaxPngBytes);
     if (!bytes.ok()) return fail(bytes.error().description);
-    std::optional<platform::RasterImage> picture = platform::decodePng(bytes.value());
-    if (!picture) return fail(path + ": not a valid PNG file");
-    if (picture->width() != slot.pixels || picture->height() != slot.pixels)
-      return fail(path + ": is " + std::to_string(picture->width()) + "x" +
-                  std::to_string(picture->height()) + " pixels, expected " +
-                  std::to_string(slot.pixels) + "x" + std::to_string(slot.pixels));
     // 16 and 32 px at 1x go in as ARGB: small PNG entries are drawn scrambled by some readers.
-    if (slot.pixels <= 32 && slot.type != icns::fourcc("ic11"))
+    const bool argb = slot.pixels <= 32 && slot.type != icns::fourcc("ic11");
+    std::optional<platform::RasterImage> picture;
+    std::optional<platform::Size> size;
+    if (argb) {
+      picture = platform::decodePng(bytes.value());
+      if (picture) size = platform::Size{double(picture->width()), double(picture->height())};
+    } else {
+      for (const auto& [content, pixelSize] : checked)
+        if (content == bytes.value()) size = pixelSize;
+      if (!size && (size = platform::checkPng(bytes.value())))
+        checked.emplace_back(bytes.value(), *size);
+    }
+    if (!size) return fail(path + ": not a valid PNG file");
+    const int width = static_cast<int>(size->width), height = static_cast<int>(size->height);
+    if (width != slot.pixels || height != slot.pixels)
+      return fail(path + ": is " + std::to_string(width) + "x" + std::to_string(height) +
+                  " pixels, expected " + std::to_string(slot.pixels) + "x" +
+                  std::to_string(slot.pixels));
+    if (argb)
       payloads.push_back(icns::encodeArgb(picture->rgba(), slot.pixels));
     else
       payloads.push_back(std::move(bytes.value()));

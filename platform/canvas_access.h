@@ -28,7 +28,8 @@ inline Pixel4 loadPixel(const uint16_t* p) {
 inline void storePixel(uint16_t* p, Pixel4 v) {
   using I32x4 = int32_t __attribute__((vector_size(16)));
   using U16x4 = uint16_t __attribute__((vector_size(8)));
-  const U16x4 u = __builtin_convertvector(__builtin_convertvector(v * 65535.f + 0.5f, I32x4), U16x4);
+  const U16x4 u =
+      __builtin_convertvector(__builtin_convertvector(v * 65535.f + 0.5f, I32x4), U16x4);
   std::memcpy(p, &u, sizeof u);
 }
 

@@ -14,12 +14,19 @@ PictureFormat sniffFormat(std::span<const uint8_t> bytes);
 
 std::optional<RasterImage> decodePng(std::span<const uint8_t> bytes);
 
-// The libdeflate path decodePng takes for 8-bit, non-interlaced files without tRNS.
+// The pixel size of a PNG file once all of it has been checked to decode; the pixels are not
+// kept. Nothing when it does not decode.
+std::optional<Size> checkPng(std::span<const uint8_t> bytes);
+
+// The libdeflate path decodePng takes for 8-bit, non-interlaced files without tRNS. The check
+// inflates and checks each row's filter, which is all decoding such a file can fail on.
 struct FastPng {
   enum Outcome { kDecoded, kBroken, kNotHandled } outcome;
   std::optional<RasterImage> image;
+  int width = 0, height = 0;
 };
 FastPng tryDecodePngFast(std::span<const uint8_t> bytes);
+FastPng tryCheckPngFast(std::span<const uint8_t> bytes);
 std::optional<RasterImage> decodeJpeg(std::span<const uint8_t> bytes);
 std::optional<RasterImage> decodeJpeg2000(std::span<const uint8_t> bytes);
 std::optional<RasterImage> decodeGif(std::span<const uint8_t> bytes);

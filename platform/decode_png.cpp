@@ -80,4 +80,14 @@ std::optional<RasterImage> decodePng(std::span<const uint8_t> bytes) {
                      std::move(state.pixels));
 }
 
+std::optional<Size> checkPng(std::span<const uint8_t> bytes) {
+  if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0) return std::nullopt;
+  const FastPng fast = tryCheckPngFast(bytes);
+  if (fast.outcome == FastPng::kDecoded) return Size{double(fast.width), double(fast.height)};
+  if (fast.outcome == FastPng::kBroken) return std::nullopt;
+  const std::optional<RasterImage> image = decodePng(bytes);
+  if (!image) return std::nullopt;
+  return Size{double(image->width()), double(image->height())};
+}
+
 }  // namespace platform

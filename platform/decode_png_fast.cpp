@@ -55,9 +55,8 @@ bool unfilter(uint8_t type, uint8_t* row, const uint8_t* prev, size_t n, size_t 
   }
 }
 
-}  // namespace
-
-FastPng tryDecodePngFast(std::span<const uint8_t> bytes) {
+// Decodes, or with keepPixels unset only checks that every row inflates and has a valid filter.
+FastPng decodeFast(std::span<const uint8_t> bytes, bool keepPixels) {
   // Signature, IHDR and its fields.
   if (bytes.size() < 8 + 25 || readU32(bytes.data() + 8) != 13 ||
       std::memcmp(bytes.data() + 12, "IHDR", 4) != 0)
@@ -145,6 +144,11 @@ FastPng tryDecodePngFast(std::span<const uint8_t> bytes) {
       produced != rawSize)
     return {FastPng::kBroken, std::nullopt};
 
+  if (!keepPixels) {
+    for (uint32_t y = 0; y < h; ++y)
+      if (raw[y * (rowBytes + 1)] > 4) return {FastPng::kBroken, std::nullopt};
+    return {FastPng::kDecoded, std::nullopt, static_cast<int>(w), static_cast<int>(h)};
+  }
   PixelBuffer expanded;
   if (!inPlace) {
     expanded = allocatePixels(static_cast<int>(w), static_cast<int>(h));
@@ -181,7 +185,14 @@ FastPng tryDecodePngFast(std::span<const uint8_t> bytes) {
   }
   PixelBuffer pixels = inPlace ? std::move(raw) : std::move(expanded);
   return {FastPng::kDecoded,
-          RasterImage(static_cast<int>(w), static_cast<int>(h), std::move(pixels))};
+          RasterImage(static_cast<int>(w), static_cast<int>(h), std::move(pixels)),
+          static_cast<int>(w), static_cast<int>(h)};
 }
+
+}  // namespace
+
+FastPng tryDecodePngFast(std::span<const uint8_t> bytes) { return decodeFast(bytes, true); }
+
+FastPng tryCheckPngFast(std::span<const uint8_t> bytes) { return decodeFast(bytes, false); }
 
 }  // namespace platform

@@ -165,7 +165,7 @@ DrawingContext* currentContext();
 std::optional<RasterImage> snapshot(const Canvas& canvas);
 
 // The libdeflate level PNG encoding uses.
-inline constexpr int kPngDeflateLevel = 6;
+inline constexpr int kPngDeflateLevel = 5;
 
 // PNG bytes of the image (8-bit RGBA, no time or software chunks) declaring the nominal size in
 // points through its physical pixel density. Nothing when the image cannot be encoded.

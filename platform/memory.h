@@ -5,7 +5,8 @@
 
 namespace platform {
 
-// Memory of at least `bytes`, 16-byte aligned, zeroed when `zeroed` is set. A run touches tens
+// Memory of at least `bytes` that the caller fills whole, 16-byte aligned, zeroed when `zeroed`
+// is set. A run touches tens
 // of megabytes, and on the machines it runs on a fresh page costs more than the drawing done in
 // it, so large blocks are kept when freed and handed out again. Nothing on failure.
 void* allocateBlock(size_t bytes, bool zeroed = true);

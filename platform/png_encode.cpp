@@ -94,7 +94,8 @@ std::optional<std::vector<uint8_t>> encodePng(const RasterImage& image, Size nom
       libdeflate_alloc_compressor(kPngDeflateLevel));
   if (!compressor) return std::nullopt;
   const size_t bound = libdeflate_zlib_compress_bound(compressor.get(), filteredSize);
-  auto zlib = allocateArray<uint8_t>(bound, false);
+  // Only the start of this buffer is written; untouched pages cost nothing.
+  auto zlib = std::make_unique_for_overwrite<uint8_t[]>(bound);
   if (!zlib) return std::nullopt;
   const size_t zlibSize =
       libdeflate_zlib_compress(compressor.get(), filtered.get(), filteredSize, zlib.get(), bound);

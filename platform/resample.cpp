@@ -91,8 +91,9 @@ class RasterRows {
       U8x4 bytes;
       std::memcpy(&bytes, in, sizeof bytes);
       const Pixel4 straight = __builtin_convertvector(bytes, Pixel4) * k;
-      const float a = straight[3];
-      row_[x] = Pixel4{straight[0] * a, straight[1] * a, straight[2] * a, a};
+      Pixel4 alpha = __builtin_shufflevector(straight, straight, 3, 3, 3, 3);
+      alpha[3] = 1;
+      row_[x] = straight * alpha;
     }
     return row_.data();
   }
