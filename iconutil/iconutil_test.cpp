@@ -118,6 +118,13 @@ TEST(Iconutil, RefusalsLeaveTheOutputUntouched) {
       {"not a PNG",
        [](const std::string& s) { testing_support::writeText(s + "/icon_128x128.png", "text"); },
        "icon_128x128.png: not a valid PNG file"},
+      {"a PNG cut short",
+       [](const std::string& s) {
+         auto png = pngOf(patterned(256, 1));
+         png.resize(png.size() * 2 / 3);
+         testing_support::writeBytes(s + "/icon_256x256.png", png);
+       },
+       "icon_256x256.png: not a valid PNG file"},
       {"no images",
        [](const std::string& s) {
          for (auto [size, scale] : kEntries)

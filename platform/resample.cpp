@@ -162,10 +162,11 @@ struct HalvingRowFilter {
       dst[i] = acc;
     };
     for (int i = 0; i < interiorBegin; ++i) general(i);
+    // The kernel is symmetric: taps k and 11 - k share a weight.
     for (int i = interiorBegin; i < interiorEnd; ++i) {
       const Pixel4* p = in + 2 * i - 5;
       Pixel4 acc = {0, 0, 0, 0};
-      for (int k = 0; k < kTaps; ++k) acc += w[k] * p[k];
+      for (int k = 0; k < kTaps / 2; ++k) acc += w[k] * (p[k] + p[kTaps - 1 - k]);
       dst[i] = acc;
     }
     for (int i = interiorEnd; i < ax.end; ++i) general(i);
@@ -194,10 +195,21 @@ void resample(Rows& source, const RowFilter& filterRow, const Axis& ax, const Ax
       // The common case of a halving: every tap's row at hand, one store per pixel.
       const Pixel4* in[kHalvingTaps];
       for (int k = 0; k < kHalvingTaps; ++k) in[k] = filteredRow(ay.first[jj] + k);
-      for (int i = 0; i < dw; ++i) {
-        Pixel4 acc = {0, 0, 0, 0};
-        for (int k = 0; k < kHalvingTaps; ++k) acc += w[k] * in[k][i];
-        out[i] = acc;
+      bool symmetric = true;
+      for (int k = 0; k < kHalvingTaps / 2; ++k) symmetric &= w[k] == w[kHalvingTaps - 1 - k];
+      if (symmetric) {
+        for (int i = 0; i < dw; ++i) {
+          Pixel4 acc = {0, 0, 0, 0};
+          for (int k = 0; k < kHalvingTaps / 2; ++k)
+            acc += w[k] * (in[k][i] + in[kHalvingTaps - 1 - k][i]);
+          out[i] = acc;
+        }
+      } else {
+        for (int i = 0; i < dw; ++i) {
+          Pixel4 acc = {0, 0, 0, 0};
+          for (int k = 0; k < kHalvingTaps; ++k) acc += w[k] * in[k][i];
+          out[i] = acc;
+        }
       }
     } else {
       std::fill(out.begin(), out.end(), Pixel4{0, 0, 0, 0});
