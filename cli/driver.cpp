@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <memory>
 
 #include "iconset/write_icns.h"
 #include "render/render_icon.h"
@@ -22,9 +23,27 @@ const std::array<SizeEntry, 10> sizes = {{{16, 1},
 std::vector<RenderedEntry> rendered;
 
 Pipeline realPipeline() {
+  // Entries that share a pixel size come one after the other; renderIcon depends on nothing but
+  // its arguments, so the picture last made is given again when they repeat.
+  struct Last {
+    const platform::Image* base = nullptr;
+    int size = 0;
+    std::string label;
+    Color badge;
+    std::optional<platform::RasterImage> image;
+  };
+  auto last = std::make_shared<Last>();
   return Pipeline{[](const std::string& path) { return platform::Image::load(path); },
-                  [](const platform::Image& base, int size, const std::string& label,
-                     const Color& badge) { return renderIcon(base, size, label, badge); },
+                  [last](const platform::Image& base, int size, const std::string& label,
+                         const Color& badge) -> std::optional<platform::RasterImage> {
+                    if (last->image && last->base == &base && last->size == size &&
+                        last->label == label && last->badge == badge)
+                      return last->image;
+                    std::optional<platform::RasterImage> image =
+                        renderIcon(base, size, label, badge);
+                    if (image) *last = {&base, size, label, badge, image};
+                    return image;
+                  },
                   [](const std::vector<RenderedEntry>& entries, const std::string& output) {
                     return writeIcns(entries, output);
                   }};

@@ -110,3 +110,22 @@ TEST(Driver, WriterErrorIsStatus5WithItsDescriptionUntrimmed) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RealPipeline, RepeatedSizesReuseThePictureAndOthersAreRenderedAfresh) {
+  const platform::Image base =
+      platform::Image::fromPicture(testing_support::solidPicture(64, 64, 200, 30, 30, 255));
+  const Pipeline pipeline = realPipeline();
+  const Color blue{0.15, 0.39, 0.92, 1};
+  const auto a = pipeline.render(base, 32, "3", blue);
+  const auto b = pipeline.render(base, 32, "3", blue);
+  const auto c = pipeline.render(base, 32, "4", blue);
+  const auto d = pipeline.render(base, 64, "4", blue);
+  ASSERT_TRUE(a && b && c && d);
+  EXPECT_EQ(a->rgba().data(), b->rgba().data());
+  EXPECT_FALSE(std::equal(a->rgba().begin(), a->rgba().end(), c->rgba().begin()));
+  EXPECT_EQ(d->width(), 64);
+}
+
+}  // namespace

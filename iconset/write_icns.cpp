@@ -25,7 +25,8 @@ class ScratchGuard {
 
 bool samePicture(const platform::RasterImage& a, const platform::RasterImage& b) {
   return a.width() == b.width() && a.height() == b.height() &&
-         std::equal(a.rgba().begin(), a.rgba().end(), b.rgba().begin());
+         (a.rgba().data() == b.rgba().data() ||
+          std::equal(a.rgba().begin(), a.rgba().end(), b.rgba().begin()));
 }
 
 }  // namespace
