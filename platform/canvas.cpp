@@ -15,9 +15,10 @@ double midY(Rect r) { return r.y + r.height / 2; }
 void PixelFree::operator()(uint8_t* pixels) const { freeBlock(pixels, bytes); }
 
 PixelBuffer allocatePixels(int width, int height) {
-  // Fresh zero pages: a decoder that stops early has not paid for the pages it did not reach.
+  // Zero pages on first touch: a decoder that stops early has not paid for the pages it did not
+  // reach, whatever size its file declared.
   const size_t bytes = static_cast<size_t>(width) * height * 4;
-  return PixelBuffer(static_cast<uint8_t*>(allocateBlock(bytes)), PixelFree{bytes});
+  return PixelBuffer(static_cast<uint8_t*>(allocateBlock(bytes, true, false)), PixelFree{bytes});
 }
 
 void Canvas::Free::operator()(uint16_t* p) const { freeBlock(p, bytes); }
@@ -31,8 +32,8 @@ std::optional<Canvas> Canvas::create(int size) {
   if (size < 1 || size > kMaxPictureEdge) return std::nullopt;
   Canvas canvas(size);
   const size_t bytes = static_cast<size_t>(size) * size * 4 * sizeof(uint16_t);
-  canvas.premultiplied_ =
-      std::unique_ptr<uint16_t[], Free>(static_cast<uint16_t*>(allocateBlock(bytes)), Free{bytes});
+  canvas.premultiplied_ = std::unique_ptr<uint16_t[], Free>(
+      static_cast<uint16_t*>(allocateBlock(bytes, true, true)), Free{bytes});
   if (!canvas.premultiplied_) return std::nullopt;
   return canvas;
 }
@@ -115,7 +116,9 @@ void DrawingContext::fillOval(Rect rect) {
 
 std::optional<RasterImage> snapshot(const Canvas& canvas) {
   const int s = canvas.size_;
-  auto out = allocatePixels(s, s);
+  // Every pixel is either written or left transparent, so the pages are wanted at once.
+  const size_t bytes = static_cast<size_t>(s) * s * 4;
+  PixelBuffer out(static_cast<uint8_t*>(allocateBlock(bytes, true, true)), PixelFree{bytes});
   if (!out) return std::nullopt;
   const uint16_t* in = canvas.premultiplied_.get();
   uint8_t* o = out.get();

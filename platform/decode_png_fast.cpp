@@ -13,6 +13,7 @@ namespace platform {
 namespace {
 
 constexpr size_t kMaxDeflateRatio = 1032;
+constexpr size_t kPlausibleRatio = 64;
 
 uint32_t readU32(const uint8_t* p) {
   return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
@@ -133,7 +134,11 @@ FastPng decodeFast(std::span<const uint8_t> bytes, bool keepPixels) {
   // RGBA rows are unfiltered and moved down over their filter bytes in place, so the inflated
   // buffer becomes the picture; other layouts are expanded into a buffer of their own.
   const bool inPlace = channels == 4;
-  PixelBuffer raw(static_cast<uint8_t*>(allocateBlock(rawSize, false)), PixelFree{rawSize});
+  // Prefaulted only when the data is plausibly enough for it: icons compress a few times over,
+  // a file that claims far more than that gets pages only as inflating reaches them.
+  const bool plausible = rawSize / kPlausibleRatio <= idatTotal;
+  PixelBuffer raw(static_cast<uint8_t*>(allocateBlock(rawSize, false, plausible)),
+                  PixelFree{rawSize});
   if (!raw) return {FastPng::kBroken, std::nullopt};
   std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> inflater(
       libdeflate_alloc_decompressor());

@@ -28,7 +28,7 @@ size_t mappedLength(size_t bytes) { return (bytes + kPage - 1) / kPage * kPage; 
 class BlockCache {
  public:
   // A block of at least `length` bytes: the smallest kept one that fits, else a new mapping.
-  void* take(size_t length, bool* fresh) {
+  void* take(size_t length, bool prefault, bool* fresh) {
     std::lock_guard lock(mutex_);
     Block* best = nullptr;
     for (Block& b : kept_)
@@ -40,10 +40,10 @@ class BlockCache {
       lent_.push_back(block);
       return block.start;
     }
-    // Callers fill their blocks whole, so the pages are made writable in one call rather than
-    // one fault at a time (twice where a page is read before it is written).
+    // Prefaulting makes the pages writable in one call rather than one fault at a time (twice
+    // where a page is read before it is written).
     void* mapped = mmap(nullptr, length, PROT_READ | PROT_WRITE,
-                        MAP_PRIVATE | MAP_ANONYMOUS | kPopulate, -1, 0);
+                        MAP_PRIVATE | MAP_ANONYMOUS | (prefault ? kPopulate : 0), -1, 0);
     if (mapped == MAP_FAILED) return nullptr;
     *fresh = true;
     lent_.push_back({mapped, length});
@@ -86,12 +86,12 @@ BlockCache& cache() {
 
 }  // namespace
 
-void* allocateBlock(size_t bytes, bool zeroed) {
+void* allocateBlock(size_t bytes, bool zeroed, bool prefault) {
   if (bytes < kLargeBlock)
     return zeroed ? std::calloc(bytes ? bytes : 1, 1) : std::malloc(bytes ? bytes : 1);
   if (bytes > SIZE_MAX - kPage) return nullptr;
   bool fresh = false;
-  void* block = cache().take(mappedLength(bytes), &fresh);
+  void* block = cache().take(mappedLength(bytes), prefault, &fresh);
   // New mappings are zero pages already; only reused blocks need clearing.
   if (block && zeroed && !fresh) std::memset(block, 0, bytes);
   return block;

@@ -5,11 +5,13 @@
 
 namespace platform {
 
-// Memory of at least `bytes` that the caller fills whole, 16-byte aligned, zeroed when `zeroed`
-// is set. A run touches tens
+// Memory of at least `bytes`, 16-byte aligned, zeroed when `zeroed` is set. A run touches tens
 // of megabytes, and on the machines it runs on a fresh page costs more than the drawing done in
-// it, so large blocks are kept when freed and handed out again. Nothing on failure.
-void* allocateBlock(size_t bytes, bool zeroed = true);
+// it, so large blocks are kept when freed and handed out again. With `prefault` the pages are
+// made resident at once, which is cheaper when the caller fills the block whole; without it a
+// page costs memory only once touched, which is what a decoder of untrusted sizes wants.
+// Nothing on failure.
+void* allocateBlock(size_t bytes, bool zeroed, bool prefault);
 void freeBlock(void* block, size_t bytes);
 
 template <class T>
@@ -21,9 +23,9 @@ template <class T>
 using Block = std::unique_ptr<T[], BlockFree<T>>;
 
 template <class T>
-Block<T> allocateArray(size_t count, bool zeroed = true) {
+Block<T> allocateArray(size_t count, bool zeroed, bool prefault) {
   const size_t bytes = count * sizeof(T);
-  return Block<T>(static_cast<T*>(allocateBlock(bytes, zeroed)), BlockFree<T>{bytes});
+  return Block<T>(static_cast<T*>(allocateBlock(bytes, zeroed, prefault)), BlockFree<T>{bytes});
 }
 
 }  // namespace platform

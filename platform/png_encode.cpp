@@ -72,7 +72,7 @@ std::optional<std::vector<uint8_t>> encodePng(const RasterImage& image, Size nom
   if (!(nominalSize.width > 0) || !(nominalSize.height > 0)) return std::nullopt;
   const size_t rowBytes = static_cast<size_t>(w) * kBpp;
   const size_t filteredSize = (rowBytes + 1) * h;
-  auto filtered = allocateArray<uint8_t>(filteredSize, false);
+  auto filtered = allocateArray<uint8_t>(filteredSize, false, true);
   auto trials = std::make_unique_for_overwrite<uint8_t[]>(rowBytes * 3);
   if (!filtered) return std::nullopt;
   uint8_t* trial[3];

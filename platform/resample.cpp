@@ -236,7 +236,8 @@ std::unique_ptr<Level> halve(int srcW, int srcH, auto& rows) {
   auto level = std::make_unique<Level>();
   level->width = std::max(1, (srcW + 1) / 2);
   level->height = std::max(1, (srcH + 1) / 2);
-  level->pixels = allocateArray<Pixel4>(static_cast<size_t>(level->width) * level->height);
+  level->pixels =
+      allocateArray<Pixel4>(static_cast<size_t>(level->width) * level->height, false, true);
   if (!level->pixels) return nullptr;
   const Axis ax = makeAxis(srcW, 0, level->width, level->width, Interpolation::kHigh);
   const Axis ay = makeAxis(srcH, 0, level->height, level->height, Interpolation::kHigh);
