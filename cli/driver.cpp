@@ -74,6 +74,7 @@ int badgewrightMain(int argc, const char* const* argv) {
   // surface as a write error rather than a signal.
   std::signal(SIGPIPE, SIG_IGN);
   std::signal(SIGXFSZ, SIG_IGN);
+  platform::ensureStandardStreams();
   args = parseArgs(argc, argv);
   const Outcome outcome = runDriver(realPipeline());
   if (!outcome.message.empty()) {

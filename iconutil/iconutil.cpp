@@ -197,6 +197,7 @@ IconutilOutcome runIconutil(const std::vector<std::string>& arguments) {
 int iconutilMain(int argc, const char* const* argv) {
   std::signal(SIGPIPE, SIG_IGN);
   std::signal(SIGXFSZ, SIG_IGN);
+  platform::ensureStandardStreams();
   std::vector<std::string> arguments(argv + 1, argv + argc);
   const IconutilOutcome outcome = runIconutil(arguments);
   if (!outcome.message.empty()) {

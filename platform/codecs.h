@@ -9,6 +9,15 @@
 
 namespace platform {
 
+// Whether a file of fileBytes may hold a picture of width x height: each edge in
+// 1..kMaxPictureEdge, and a picture above kPlausiblePixels must come with at least one byte of
+// file for every kMaxPixelsPerByte pixels. No real coding of a detailed picture packs it tighter,
+// and a run costs memory and time for every declared pixel, so a small file declaring an
+// enormous picture is refused before anything is allocated for it.
+inline constexpr uint64_t kPlausiblePixels = uint64_t(2048) * 2048;
+inline constexpr uint64_t kMaxPixelsPerByte = 4096;
+bool plausibleSize(uint64_t width, uint64_t height, size_t fileBytes);
+
 enum class PictureFormat { kUnknown, kIcns, kPng, kJpeg, kJpeg2000, kGif, kBmp, kTiff, kWebp };
 PictureFormat sniffFormat(std::span<const uint8_t> bytes);
 

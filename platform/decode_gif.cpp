@@ -64,10 +64,10 @@ std::optional<RasterImage> decodeGif(std::span<const uint8_t> bytes) {
       return std::nullopt;
     const int w = std::max(gif->SWidth, desc.Left + desc.Width);
     const int h = std::max(gif->SHeight, desc.Top + desc.Height);
-    if (w > kMaxPictureEdge || h > kMaxPictureEdge) return std::nullopt;
+    if (!plausibleSize(w, h, bytes.size())) return std::nullopt;
+    // Transparent to begin with: the buffer starts zeroed.
     auto pixels = allocatePixels(w, h);
     if (!pixels) return std::nullopt;
-    std::memset(pixels.get(), 0, size_t(w) * h * 4);
     std::vector<GifPixelType> line(static_cast<size_t>(desc.Width));
     // Interlaced frames arrive in four passes.
     std::vector<int> order;

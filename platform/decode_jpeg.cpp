@@ -1,9 +1,11 @@
 // jpeglib.h needs size_t and FILE declared first.
 // clang-format off
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <jpeglib.h>
+#include <jerror.h>
 // clang-format on
 
 #include "platform/codecs.h"
@@ -13,11 +15,37 @@ namespace {
 
 struct ErrorManager {
   jpeg_error_mgr base;
+  jpeg_progress_mgr progress;
   jmp_buf jump;
 };
 
 void fail(j_common_ptr cinfo) { longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1); }
-void quiet(j_common_ptr, int) {}
+
+// Warnings are quiet, except that entropy-coded data ending early or out of step fails the file:
+// the library would go on to make up every missing row.
+void onMessage(j_common_ptr cinfo, int level) {
+  const int code = cinfo->err->msg_code;
+  if (level < 0 && (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER || code == JWRN_MUST_RESYNC))
+    fail(cinfo);
+}
+
+// The memory the library may take for a file of fileBytes: progressive files keep every
+// coefficient of the picture, which for a large picture only a large file can justify. With no
+// backing store, a picture needing more is refused before the memory is taken.
+long memoryAllowed(size_t fileBytes) {
+  constexpr uint64_t kBase = uint64_t(256) << 20, kPerFileByte = 1024;
+  return static_cast<long>(
+      std::max<uint64_t>(kBase, std::min<uint64_t>(fileBytes, 1u << 30) * kPerFileByte));
+}
+
+// Progressive files may hold any number of scans, each a pass over the whole picture; real ones
+// have about ten.
+constexpr int kMaxScans = 256;
+void onProgress(j_common_ptr cinfo) {
+  if (cinfo->is_decompressor &&
+      reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans)
+    fail(cinfo);
+}
 
 uint32_t readU(const uint8_t* p, int n, bool little) {
   uint32_t v = 0;
@@ -60,12 +88,14 @@ bool readJpeg(jpeg_decompress_struct* cinfo, ErrorManager* err, std::span<const 
               JpegState* out) {
   if (setjmp(err->jump)) return false;
   jpeg_create_decompress(cinfo);
+  err->progress = {};
+  err->progress.progress_monitor = onProgress;
+  cinfo->progress = &err->progress;
+  cinfo->mem->max_memory_to_use = memoryAllowed(bytes.size());
   jpeg_mem_src(cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
   jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xFFFF);
   if (jpeg_read_header(cinfo, TRUE) != JPEG_HEADER_OK) return false;
-  if (cinfo->image_width == 0 || cinfo->image_height == 0 || cinfo->image_width > kMaxPictureEdge ||
-      cinfo->image_height > kMaxPictureEdge)
-    return false;
+  if (!plausibleSize(cinfo->image_width, cinfo->image_height, bytes.size())) return false;
   for (jpeg_saved_marker_ptr m = cinfo->marker_list; m; m = m->next)
     if (m->marker == JPEG_APP0 + 1) {
       out->orientation = exifOrientation(m->data, m->data_length);
@@ -153,7 +183,7 @@ std::optional<RasterImage> decodeJpeg(std::span<const uint8_t> bytes) {
   ErrorManager err;
   cinfo.err = jpeg_std_error(&err.base);
   err.base.error_exit = fail;
-  err.base.emit_message = quiet;
+  err.base.emit_message = onMessage;
   JpegState state;
   const bool ok = readJpeg(&cinfo, &err, bytes, &state);
   jpeg_destroy_decompress(&cinfo);

@@ -48,6 +48,32 @@ struct TiffCloser {
   void operator()(TIFF* t) const { TIFFClose(t); }
 };
 
+uint32_t le(std::span<const uint8_t> b, size_t at, int n) {
+  uint32_t v = 0;
+  for (int i = 0; i < n; ++i) v |= uint32_t(b[at + i]) << (8 * i);
+  return v;
+}
+
+// Whether an uncompressed BMP holds every row its header declares: the reader would make up the
+// missing ones. Compressed codings are left to the reader.
+bool holdsItsRows(std::span<const uint8_t> b) {
+  if (b.size() < 26) return false;
+  const uint32_t offset = le(b, 10, 4), headerSize = le(b, 14, 4);
+  uint64_t width, height, bits, compression = 0;
+  if (headerSize == 12) {
+    width = le(b, 18, 2), height = le(b, 20, 2), bits = le(b, 24, 2);
+  } else {
+    if (b.size() < 34) return false;
+    const auto h = static_cast<int32_t>(le(b, 22, 4));
+    width = static_cast<int32_t>(le(b, 18, 4)) < 0 ? 0 : le(b, 18, 4);
+    height = h < 0 ? uint64_t(-int64_t(h)) : uint64_t(h);
+    bits = le(b, 28, 2), compression = le(b, 30, 4);
+  }
+  if (compression != 0 && compression != 3 && compression != 6) return true;
+  const uint64_t rowBytes = (width * bits + 31) / 32 * 4;
+  return uint64_t(offset) + rowBytes * height <= b.size();
+}
+
 }  // namespace
 
 std::optional<RasterImage> decodeTiff(std::span<const uint8_t> bytes) {
@@ -61,11 +87,11 @@ std::optional<RasterImage> decodeTiff(std::span<const uint8_t> bytes) {
   uint32_t w = 0, h = 0;
   TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &w);
   TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &h);
-  if (w == 0 || h == 0 || w > kMaxPictureEdge || h > kMaxPictureEdge) return std::nullopt;
+  if (!plausibleSize(w, h, bytes.size())) return std::nullopt;
   auto pixels = allocatePixels(static_cast<int>(w), static_cast<int>(h));
   if (!pixels) return std::nullopt;
   if (!TIFFReadRGBAImageOriented(tiff.get(), w, h, reinterpret_cast<uint32_t*>(pixels.get()),
-                                 ORIENTATION_TOPLEFT, 0))
+                                 ORIENTATION_TOPLEFT, 1))
     return std::nullopt;
   // libtiff hands back premultiplied ABGR words, which on little-endian are RGBA bytes.
   uint8_t* p = pixels.get();
@@ -80,7 +106,7 @@ std::optional<RasterImage> decodeTiff(std::span<const uint8_t> bytes) {
 std::optional<RasterImage> decodeWebp(std::span<const uint8_t> bytes) {
   int w = 0, h = 0;
   if (!WebPGetInfo(bytes.data(), bytes.size(), &w, &h)) return std::nullopt;
-  if (w <= 0 || h <= 0 || w > kMaxPictureEdge || h > kMaxPictureEdge) return std::nullopt;
+  if (w <= 0 || h <= 0 || !plausibleSize(w, h, bytes.size())) return std::nullopt;
   auto pixels = allocatePixels(w, h);
   if (!pixels) return std::nullopt;
   if (!WebPDecodeRGBAInto(bytes.data(), bytes.size(), pixels.get(), size_t(w) * h * 4, w * 4))
@@ -93,7 +119,8 @@ std::optional<RasterImage> decodeBmp(std::span<const uint8_t> bytes) {
   const int n = static_cast<int>(bytes.size());
   int w = 0, h = 0, comp = 0;
   if (!stbi_info_from_memory(bytes.data(), n, &w, &h, &comp)) return std::nullopt;
-  if (w <= 0 || h <= 0 || w > kMaxPictureEdge || h > kMaxPictureEdge) return std::nullopt;
+  if (w <= 0 || h <= 0 || !plausibleSize(w, h, bytes.size()) || !holdsItsRows(bytes))
+    return std::nullopt;
   stbi_uc* data = stbi_load_from_memory(bytes.data(), n, &w, &h, &comp, 4);
   if (!data) return std::nullopt;
   auto pixels = allocatePixels(w, h);

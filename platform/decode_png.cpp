@@ -31,7 +31,7 @@ struct PngState {
   png_uint_32 width = 0, height = 0;
 };
 
-bool readPng(png_structp png, png_infop info, PngState* out) {
+bool readPng(png_structp png, png_infop info, size_t fileBytes, PngState* out) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_user_limits(png, kMaxPictureEdge, kMaxPictureEdge);
   png_set_chunk_malloc_max(png, 16u << 20);
@@ -39,7 +39,7 @@ bool readPng(png_structp png, png_infop info, PngState* out) {
   png_set_crc_action(png, PNG_CRC_DEFAULT, PNG_CRC_QUIET_USE);
   png_read_info(png, info);
   const png_uint_32 w = png_get_image_width(png, info), h = png_get_image_height(png, info);
-  if (w == 0 || h == 0 || w > kMaxPictureEdge || h > kMaxPictureEdge) return false;
+  if (!plausibleSize(w, h, fileBytes)) return false;
   png_set_expand(png);
   png_set_scale_16(png);
   png_set_gray_to_rgb(png);
@@ -72,7 +72,7 @@ std::optional<RasterImage> decodePng(std::span<const uint8_t> bytes) {
   bool ok = false;
   if (info) {
     png_set_read_fn(png, &reader, readBytes);
-    ok = readPng(png, info, &state);
+    ok = readPng(png, info, bytes.size(), &state);
   }
   png_destroy_read_struct(&png, &info, nullptr);
   if (!ok) return std::nullopt;

@@ -67,8 +67,7 @@ FastPng decodeFast(std::span<const uint8_t> bytes, bool keepPixels) {
   const uint8_t depth = ihdr[8], colorType = ihdr[9], interlace = ihdr[12];
   if (readU32(bytes.data() + 29) != libdeflate_crc32(0, bytes.data() + 12, 17))
     return {FastPng::kBroken, std::nullopt};
-  if (w == 0 || h == 0 || w > kMaxPictureEdge || h > kMaxPictureEdge)
-    return {FastPng::kBroken, std::nullopt};
+  if (!plausibleSize(w, h, bytes.size())) return {FastPng::kBroken, std::nullopt};
   size_t channels;
   switch (colorType) {
     case 0:

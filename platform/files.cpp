@@ -186,4 +186,12 @@ Result<ChildExit> runChild(const std::string& executable,
   return result;
 }
 
+void ensureStandardStreams() {
+  for (int fd = 0; fd <= 2; ++fd)
+    if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+      const int opened = ::open("/dev/null", O_RDWR);
+      if (opened >= 0 && opened != fd) ::close(opened);
+    }
+}
+
 }  // namespace platform

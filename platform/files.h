@@ -69,4 +69,8 @@ Result<ChildExit> runChild(const std::string& executable,
 // The directory holding the running executable.
 std::optional<std::string> executableDirectory();
 
+// Opens /dev/null on each of descriptors 0, 1 and 2 that is closed, so that no file opened later
+// takes one of their numbers and receives what was meant for a standard stream.
+void ensureStandardStreams();
+
 }  // namespace platform

@@ -38,6 +38,12 @@ int rankOf(icns::Coding coding) {
 
 }  // namespace
 
+bool plausibleSize(uint64_t width, uint64_t height, size_t fileBytes) {
+  if (width < 1 || height < 1 || width > kMaxPictureEdge || height > kMaxPictureEdge) return false;
+  const uint64_t pixels = width * height;
+  return pixels <= kPlausiblePixels || pixels / kMaxPixelsPerByte <= fileBytes;
+}
+
 PictureFormat sniffFormat(std::span<const uint8_t> b) {
   static constexpr uint8_t kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   static constexpr uint8_t kJp2[12] = {0, 0, 0, 0x0C, 'j', 'P', ' ', ' ', 0x0D, 0x0A, 0x87, 0x0A};
@@ -76,16 +82,25 @@ std::optional<RasterImage> decodePicture(std::span<const uint8_t> bytes) {
 }
 
 std::vector<IcnsImage> icnsImages(std::span<const icns::Chunk> chunks) {
+  // The first chunk of each type counts, as for the system's readers; later ones of the same type
+  // are ignored, which also bounds the work a file of many chunks can cause.
+  std::vector<const icns::Chunk*> first;
+  for (const icns::Chunk& c : chunks) {
+    if (!icns::typeInfo(c.type)) continue;
+    if (std::none_of(first.begin(), first.end(), [&](auto* f) { return f->type == c.type; }))
+      first.push_back(&c);
+  }
   const auto find = [&](uint32_t type) -> std::span<const uint8_t> {
-    for (const icns::Chunk& c : chunks)
-      if (c.type == type) return c.data;
+    for (const icns::Chunk* c : first)
+      if (c->type == type) return c->data;
     return {};
   };
   std::vector<IcnsImage> out;
-  for (const icns::Chunk& c : chunks) {
-    const icns::TypeInfo* info = icns::typeInfo(c.type);
-    if (!info || info->coding == icns::Coding::kMask) continue;
-    out.push_back({info, c.data, info->maskType ? find(info->maskType) : std::span<const uint8_t>{},
+  for (const icns::Chunk* c : first) {
+    const icns::TypeInfo* info = icns::typeInfo(c->type);
+    if (info->coding == icns::Coding::kMask) continue;
+    out.push_back({info, c->data,
+                   info->maskType ? find(info->maskType) : std::span<const uint8_t>{},
                    rankOf(info->coding)});
   }
   const bool hasModern =

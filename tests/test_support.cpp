@@ -3,11 +3,13 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -67,33 +69,61 @@ std::vector<std::string> listDirectory(const std::string& path) {
 
 ProcessResult run(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                   const std::string& workingDirectory) {
+  RunOptions options;
+  options.env = env;
+  options.workingDirectory = workingDirectory;
+  return run(argv, options);
+}
+
+ProcessResult run(const std::vector<std::string>& argv, const RunOptions& options) {
+  using Stderr = RunOptions::Stderr;
   int out[2], err[2];
   if (::pipe(out) != 0 || ::pipe(err) != 0) throw std::runtime_error("pipe failed");
   std::vector<std::string> environment;
   for (char** e = environ; *e; ++e) environment.push_back(*e);
-  for (const std::string& e : env) environment.push_back(e);
+  for (const std::string& e : options.env) environment.push_back(e);
   std::vector<char*> envp, args;
   for (auto& e : environment) envp.push_back(e.data());
   envp.push_back(nullptr);
   for (auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
+  // A broken pipe: the read end is closed before the child can write.
+  if (options.stderrMode == Stderr::kBrokenPipe) ::close(err[0]);
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::dup2(out[1], 1);
-    ::dup2(err[1], 2);
+    if (options.stderrMode == Stderr::kClosed)
+      ::close(2);
+    else
+      ::dup2(err[1], 2);
     ::close(out[0]);
-    ::close(err[0]);
+    if (options.stderrMode != Stderr::kBrokenPipe) ::close(err[0]);
     ::close(out[1]);
     ::close(err[1]);
-    if (!workingDirectory.empty() && ::chdir(workingDirectory.c_str()) != 0) ::_exit(126);
+    // The child starts with SIGPIPE at its default, as a shell would give it.
+    ::signal(SIGPIPE, SIG_DFL);
+    if (options.fileSizeLimit >= 0) {
+      const rlimit limit{rlim_t(options.fileSizeLimit), rlim_t(options.fileSizeLimit)};
+      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(125);
+    }
+    if (options.cpuSeconds >= 0) {
+      const rlimit limit{rlim_t(options.cpuSeconds), rlim_t(options.cpuSeconds)};
+      if (::setrlimit(RLIMIT_CPU, &limit) != 0) ::_exit(125);
+    }
+    if (options.asNobody && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+      ::_exit(125);
+    if (!options.workingDirectory.empty() && ::chdir(options.workingDirectory.c_str()) != 0)
+      ::_exit(126);
     ::execve(args[0], args.data(), envp.data());
     ::_exit(127);
   }
   ::close(out[1]);
   ::close(err[1]);
   ProcessResult result;
-  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-  int open = 2;
+  const bool captureErr = options.stderrMode == Stderr::kCaptured;
+  if (!captureErr && options.stderrMode == Stderr::kClosed) ::close(err[0]);
+  pollfd fds[2] = {{out[0], POLLIN, 0}, {captureErr ? err[0] : -1, POLLIN, 0}};
+  int open = captureErr ? 2 : 1;
   char buffer[65536];
   while (open > 0) {
     if (::poll(fds, 2, -1) < 0) continue;
@@ -110,8 +140,10 @@ ProcessResult run(const std::vector<std::string>& argv, const std::vector<std::s
     }
   }
   int status = 0;
-  ::waitpid(pid, &status, 0);
+  rusage usage{};
+  ::wait4(pid, &status, 0, &usage);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.peakKilobytes = usage.ru_maxrss;
   return result;
 }
 

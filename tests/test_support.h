@@ -31,8 +31,18 @@ std::vector<std::string> listDirectory(const std::string& path);
 struct ProcessResult {
   int status = -1;  // exit status, or 128 + signal
   std::string out, err;
+  long peakKilobytes = 0;  // the child's peak resident memory
 };
-// Runs argv[0] with the arguments; env entries "NAME=value" are added to the environment.
+struct RunOptions {
+  std::vector<std::string> env;  // "NAME=value" entries added to the environment
+  std::string workingDirectory;
+  long fileSizeLimit = -1;  // bytes, for RLIMIT_FSIZE; -1 leaves it alone
+  long cpuSeconds = -1;     // RLIMIT_CPU; -1 leaves it alone
+  enum class Stderr { kCaptured, kClosed, kBrokenPipe } stderrMode = Stderr::kCaptured;
+  bool asNobody = false;  // when run as root, drop to user and group 65534 first
+};
+// Runs argv[0] with the arguments.
+ProcessResult run(const std::vector<std::string>& argv, const RunOptions& options);
 ProcessResult run(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
                   const std::string& workingDirectory = "");
 

@@ -1,0 +1,184 @@
+// The built executables under faults: unwritable or missing output directories, file-size limits,
+// closed or broken standard error, the input as the output, and runs racing for one output.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "icns/icns.h"
+#include "tests/test_support.h"
+
+namespace {
+
+using testing_support::ProcessResult;
+using testing_support::RunOptions;
+using testing_support::TempDir;
+
+std::string sample(const char* name) { return testing_support::sourceDir() + "/samples/" + name; }
+
+// Runs badgewright on the arguments with a private temporary directory, which must be empty
+// afterwards whatever happened.
+ProcessResult badgewright(const std::vector<std::string>& arguments, RunOptions options = {},
+                          const std::string& binary = testing_support::badgewrightBinary()) {
+  TempDir tmp;
+  ::chmod(tmp.path().c_str(), 0777);  // also usable by the unprivileged user of asNobody
+  std::vector<std::string> argv = {binary};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  options.env.push_back("TMPDIR=" + tmp.path());
+  ProcessResult result = testing_support::run(argv, options);
+  EXPECT_TRUE(testing_support::listDirectory(tmp.path()).empty()) << "scratch left behind";
+  return result;
+}
+
+std::vector<std::string> job(const std::string& input, const std::string& output) {
+  return {"--input", input, "--output", output, "--label", "3", "--color", "#2563EB"};
+}
+
+// The chunk types of a container file; empty when it does not parse.
+std::vector<uint32_t> chunkTypes(const std::string& path) {
+  const auto bytes = testing_support::readBytes(path);
+  const auto parsed = icns::parse(bytes);
+  std::vector<uint32_t> types;
+  if (auto* chunks = std::get_if<std::vector<icns::Chunk>>(&parsed))
+    for (const auto& c : *chunks) types.push_back(c.type);
+  return types;
+}
+
+std::string text(const std::string& path) {
+  const auto bytes = testing_support::readBytes(path);
+  return {bytes.begin(), bytes.end()};
+}
+
+TEST(Faults, OutputDirectoryMissingOrNotWritable) {
+  TempDir dir;
+  ::chmod(dir.path().c_str(), 0755);
+  const auto missing = badgewright(job(sample("App.png"), dir / "absent/out.icns"));
+  EXPECT_EQ(missing.status, 5);
+  EXPECT_EQ(missing.err,
+            "icns write failed: iconutil failed: iconutil: could not create a file beside " +
+                dir / "absent/out.icns" + ": No such file or directory\n\n");
+
+  // Root may write anywhere, so the run drops to an unprivileged user for this case.
+  ::mkdir((dir / "locked").c_str(), 0555);
+  RunOptions unprivileged;
+  unprivileged.asNobody = true;
+  const auto locked = badgewright(job(sample("App.png"), dir / "locked/out.icns"), unprivileged);
+  EXPECT_EQ(locked.status, 5);
+  EXPECT_EQ(locked.err,
+            "icns write failed: iconutil failed: iconutil: could not create a file beside " +
+                dir / "locked/out.icns" + ": Permission denied\n\n");
+  EXPECT_EQ(testing_support::listDirectory(dir.path()), std::vector<std::string>{"locked"});
+  EXPECT_TRUE(testing_support::listDirectory(dir / "locked").empty());
+}
+
+TEST(Faults, FileSizeLimitLeavesAnExistingOutputAsItWas) {
+  // The scratch PNGs reach 100 kB but not 300 kB; the container is over 300 kB.
+  const struct {
+    const char* name;
+    long limit;
+    std::string says;
+  } cases[] = {
+      {"while staging the pictures", 100'000, "icns write failed: could not write "},
+      {"while writing the container", 300'000, "icns write failed: iconutil failed: iconutil: "},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    testing_support::writeText(dir / "out.icns", "precious");
+    RunOptions limited;
+    limited.fileSizeLimit = c.limit;
+    const auto result = badgewright(job(sample("App.png"), dir / "out.icns"), limited);
+    EXPECT_EQ(result.status, 5) << c.name;
+    EXPECT_EQ(result.err.rfind(c.says, 0), 0u) << c.name << ": " << result.err;
+    EXPECT_NE(result.err.find("File too large"), std::string::npos) << c.name;
+    EXPECT_EQ(text(dir / "out.icns"), "precious") << c.name;
+    EXPECT_EQ(testing_support::listDirectory(dir.path()), std::vector<std::string>{"out.icns"});
+  }
+}
+
+TEST(Faults, ClosedOrBrokenStandardErrorKeepsTheStatus) {
+  TempDir dir;
+  using Stderr = RunOptions::Stderr;
+  for (Stderr mode : {Stderr::kClosed, Stderr::kBrokenPipe}) {
+    RunOptions options;
+    options.stderrMode = mode;
+    EXPECT_EQ(badgewright({}, options).status, 2);
+    EXPECT_EQ(badgewright(job(dir / "missing.png", dir / "out.icns"), options).status, 3);
+    EXPECT_EQ(badgewright(job(sample("App.png"), dir / "out.icns"), options).status, 0);
+    EXPECT_EQ(chunkTypes(dir / "out.icns").size(), 10u);
+  }
+}
+
+TEST(Faults, InputAsOutputWorksAndAFailedRunLeavesItIntact) {
+  TempDir dir;
+  const std::string icon = dir / "App.icns";
+  const auto original = testing_support::readBytes(sample("App.icns"));
+  testing_support::writeBytes(icon, original);
+  // A failure after the base has loaded: the converter runs into the file-size limit.
+  RunOptions limited;
+  limited.fileSizeLimit = 300'000;
+  EXPECT_EQ(badgewright(job(icon, icon), limited).status, 5);
+  EXPECT_EQ(testing_support::readBytes(icon), original);
+
+  EXPECT_EQ(badgewright(job(icon, icon)).status, 0);
+  EXPECT_EQ(chunkTypes(icon).size(), 10u);
+  EXPECT_NE(testing_support::readBytes(icon), original);
+  EXPECT_EQ(testing_support::listDirectory(dir.path()), std::vector<std::string>{"App.icns"});
+}
+
+TEST(Faults, RunsRacingForOneOutputEachLeaveAWholeFile) {
+  TempDir dir;
+  const std::string output = dir / "out.icns";
+  constexpr int kRuns = 4;
+  ProcessResult results[kRuns];
+  {
+    std::vector<std::jthread> runs;
+    for (int i = 0; i < kRuns; ++i)
+      runs.emplace_back([&, i] { results[i] = badgewright(job(sample("App.png"), output)); });
+  }
+  for (const ProcessResult& r : results) {
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+  }
+  // Every run writes the same bytes; whichever rename came last, the file is whole.
+  TempDir other;
+  ASSERT_EQ(badgewright(job(sample("App.png"), other / "alone.icns")).status, 0);
+  EXPECT_EQ(testing_support::readBytes(output), testing_support::readBytes(other / "alone.icns"));
+  EXPECT_EQ(testing_support::listDirectory(dir.path()), std::vector<std::string>{"out.icns"});
+}
+
+}  // namespace
+
+namespace {
+
+// The most a malformed file, or one declaring more than it holds, may cost.
+constexpr long kHostilePeakKilobytes = 200 * 1024;
+constexpr long kHostileCpuSeconds = 5;
+
+TEST(Limits, HostileFilesAreRefusedCheaply) {
+  const std::string dir = std::string(FIXTURES_DIR) + "/hostile";
+  const auto files = testing_support::listDirectory(dir);
+  ASSERT_GE(files.size(), 20u);
+  TempDir out;
+  for (const std::string& name : files) {
+    RunOptions limited;
+    limited.cpuSeconds = kHostileCpuSeconds;  // beyond it the run dies of SIGXCPU and fails here
+    const auto result = badgewright(job(dir + "/" + name, out / "out.icns"), limited);
+    EXPECT_EQ(result.status, 3) << name;
+    EXPECT_EQ(result.err, "could not load input: " + dir + "/" + name + "\n") << name;
+#ifndef BADGEWRIGHT_SANITIZED  // the sanitizers' shadow memory would be counted too
+    EXPECT_LE(result.peakKilobytes, kHostilePeakKilobytes) << name;
+#endif
+  }
+  EXPECT_TRUE(testing_support::listDirectory(out.path()).empty());
+}
+
+TEST(Limits, AGenuineLargePictureThatCompressesWellIsAccepted) {
+  TempDir out;
+  const auto result =
+      badgewright(job(std::string(FIXTURES_DIR) + "/flat4096.png", out / "out.icns"));
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(chunkTypes(out / "out.icns").size(), 10u);
+}
+
+}  // namespace
