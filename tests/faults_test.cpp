@@ -1,9 +1,11 @@
-// The built executables under faults: unwritable or missing output directories, file-size limits,
-// closed or broken standard error, the input as the output, and runs racing for one output.
+// The built executables under faults and changing conditions: unwritable or missing output
+// directories, file-size limits, closed or broken standard error, the input as the output, runs
+// racing for one output, hostile inputs, and runs in other places, times and users.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <thread>
 
 #include "icns/icns.h"
@@ -179,6 +181,29 @@ TEST(Limits, AGenuineLargePictureThatCompressesWellIsAccepted) {
       badgewright(job(std::string(FIXTURES_DIR) + "/flat4096.png", out / "out.icns"));
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(chunkTypes(out / "out.icns").size(), 10u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Reproducible, SameInputsGiveTheSameBytesWhateverTheDirectoryTimeOrUser) {
+  TempDir first, second;
+  ::chmod(second.path().c_str(), 0777);
+  testing_support::writeBytes(first / "App.png", testing_support::readBytes(sample("App.png")));
+  RunOptions here;
+  here.workingDirectory = first.path();
+  here.env = {"TZ=UTC"};
+  ASSERT_EQ(badgewright(job("App.png", "out.icns"), here).status, 0);
+  // Another second, another directory and time zone, absolute paths, another user.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  RunOptions there;
+  there.workingDirectory = second.path();
+  there.env = {"TZ=Asia/Tokyo"};
+  there.asNobody = true;
+  ASSERT_EQ(badgewright(job(sample("App.png"), second / "out.icns"), there).status, 0);
+  EXPECT_EQ(testing_support::readBytes(first / "out.icns"),
+            testing_support::readBytes(second / "out.icns"));
 }
 
 }  // namespace
