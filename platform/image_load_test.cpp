@@ -302,6 +302,16 @@ TEST(LoadIcns, BrokenEntriesFallBackAndBrokenFilesGiveNothing) {
   EXPECT_FALSE(Image::fromBytes(seven));
 }
 
+TEST(LoadIcns, TheFirstChunkOfEachTypeCounts) {
+  const auto twice = Image::fromBytes(
+      container({{"ic07", solidPng(128, 200, 0, 0)}, {"ic07", solidPng(128, 0, 0, 200)}}));
+  ASSERT_TRUE(twice);
+  EXPECT_TRUE(near(at(*twice->pictureFor(128), 5, 5), {200, 0, 0, 255}, 0));
+  // A broken first chunk is not replaced by a later one of its type.
+  EXPECT_FALSE(Image::fromBytes(
+      container({{"ic07", {0x89, 'P', 'N', 'G', 1, 2}}, {"ic07", solidPng(128, 0, 0, 200)}})));
+}
+
 TEST(LoadIcns, RealFilesFromDebianPackages) {
   const struct {
     const char* file;
