@@ -39,6 +39,17 @@ TEST(IcnsParse, RejectsEveryBadLength) {
   }
 }
 
+TEST(IcnsParse, RefusesMoreChunksThanTheLimit) {
+  const auto withChunks = [](size_t n) {
+    std::vector<icns::Chunk> chunks(n, icns::Chunk{icns::fourcc("info"), {}});
+    return icns::write(chunks);
+  };
+  EXPECT_EQ(icns::parse(withChunks(icns::kMaxChunks)).index(), 0u);
+  const auto over = icns::parse(withChunks(icns::kMaxChunks + 1));
+  ASSERT_EQ(over.index(), 1u);
+  EXPECT_EQ(std::get<1>(over), icns::ParseError::kTooManyChunks);
+}
+
 TEST(IcnsParse, WriteThenParseKeepsChunksInOrder) {
   const std::vector<uint8_t> a = {1, 2, 3}, b;
   const std::vector<icns::Chunk> chunks = {{icns::fourcc("ic10"), a}, {icns::fourcc("info"), b}};

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -120,14 +121,19 @@ std::optional<IconError> replaceFile(const std::string& path, std::span<const ui
   return std::nullopt;
 }
 
-Result<std::vector<uint8_t>> readFile(const std::string& path, uint64_t maxBytes) {
+namespace {
+
+// Reads up to `limit` bytes of a regular file; with `whole`, a larger file is an error.
+Result<std::vector<uint8_t>> readRegularFile(const std::string& path, uint64_t limit, bool whole) {
   Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) return posixError(errno, "could not open " + path);
   struct stat st;
   if (::fstat(fd.get(), &st) != 0) return posixError(errno, "could not read " + path);
   if (!S_ISREG(st.st_mode)) return posixError(EINVAL, "not a regular file: " + path);
-  if (static_cast<uint64_t>(st.st_size) > maxBytes) return posixError(EFBIG, "too large: " + path);
-  std::vector<uint8_t> bytes(static_cast<size_t>(st.st_size));
+  if (whole && static_cast<uint64_t>(st.st_size) > limit)
+    return posixError(EFBIG, "too large: " + path);
+  std::vector<uint8_t> bytes(
+      static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(st.st_size), limit)));
   size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
@@ -138,6 +144,16 @@ Result<std::vector<uint8_t>> readFile(const std::string& path, uint64_t maxBytes
   }
   bytes.resize(done);
   return bytes;
+}
+
+}  // namespace
+
+Result<std::vector<uint8_t>> readFile(const std::string& path, uint64_t maxBytes) {
+  return readRegularFile(path, maxBytes, true);
+}
+
+Result<std::vector<uint8_t>> readFilePrefix(const std::string& path, size_t maxBytes) {
+  return readRegularFile(path, maxBytes, false);
 }
 
 Result<ChildExit> runChild(const std::string& executable,

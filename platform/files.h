@@ -55,6 +55,8 @@ std::optional<IconError> replaceFile(const std::string& path, std::span<const ui
 
 // The whole content of a regular file of at most maxBytes.
 Result<std::vector<uint8_t>> readFile(const std::string& path, uint64_t maxBytes);
+// The first bytes of a regular file, at most maxBytes of them.
+Result<std::vector<uint8_t>> readFilePrefix(const std::string& path, size_t maxBytes);
 
 struct ChildExit {
   int32_t status;             // exit status; 128 + signal number for a child ended by a signal

@@ -210,6 +210,9 @@ class PictureSource {
 };
 
 std::optional<Image> Image::load(const std::string& path) {
+  // A file of no format the loader reads is refused from its first bytes, whatever its size.
+  Result<std::vector<uint8_t>> head = readFilePrefix(path, 16);
+  if (!head.ok() || sniffFormat(head.value()) == PictureFormat::kUnknown) return std::nullopt;
   Result<std::vector<uint8_t>> bytes = readFile(path, kMaxInputBytes);
   if (!bytes.ok()) return std::nullopt;
   return fromBytes(bytes.value());

@@ -175,6 +175,18 @@ TEST(Limits, HostileFilesAreRefusedCheaply) {
   EXPECT_TRUE(testing_support::listDirectory(out.path()).empty());
 }
 
+TEST(Limits, ALargeFileOfNoKnownFormatIsRefusedFromItsFirstBytes) {
+  TempDir dir;
+  // 400 MB of zeros, sparse on disk.
+  testing_support::writeText(dir / "big.bin", "");
+  ASSERT_EQ(::truncate((dir / "big.bin").c_str(), 400l << 20), 0);
+  const auto result = badgewright(job(dir / "big.bin", dir / "out.icns"));
+  EXPECT_EQ(result.status, 3);
+#ifndef BADGEWRIGHT_SANITIZED
+  EXPECT_LE(result.peakKilobytes, kHostilePeakKilobytes);
+#endif
+}
+
 TEST(Limits, AGenuineLargePictureThatCompressesWellIsAccepted) {
   TempDir out;
   const auto result =
