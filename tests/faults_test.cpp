@@ -173,7 +173,9 @@ TEST(Limits, HostileFilesAreRefusedCheaply) {
     const auto result = badgewright(job(dir + "/" + name, out / "out.icns"), limited);
     EXPECT_EQ(result.status, 3) << name;
     EXPECT_EQ(result.err, "could not load input: " + dir + "/" + name + "\n") << name;
-    if (kPeakIsOurs) EXPECT_LE(result.peakKilobytes, kHostilePeakKilobytes) << name;
+    if (kPeakIsOurs) {
+      EXPECT_LE(result.peakKilobytes, kHostilePeakKilobytes) << name;
+    }
   }
   EXPECT_TRUE(testing_support::listDirectory(out.path()).empty());
 }
@@ -185,7 +187,9 @@ TEST(Limits, ALargeFileOfNoKnownFormatIsRefusedFromItsFirstBytes) {
   ASSERT_EQ(::truncate((dir / "big.bin").c_str(), 400l << 20), 0);
   const auto result = badgewright(job(dir / "big.bin", dir / "out.icns"));
   EXPECT_EQ(result.status, 3);
-  if (kPeakIsOurs) EXPECT_LE(result.peakKilobytes, kHostilePeakKilobytes);
+  if (kPeakIsOurs) {
+    EXPECT_LE(result.peakKilobytes, kHostilePeakKilobytes);
+  }
 }
 
 TEST(Limits, AGenuineLargePictureThatCompressesWellIsAccepted) {
