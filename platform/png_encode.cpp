@@ -49,11 +49,13 @@ constexpr uint8_t kFilters[] = {1, 2, 4};
 // Writes filter kFilters[t] of one row into trial[t] (n bytes each). row and prev are preceded
 // by kBpp zero bytes, so every loop below is branch-free and the compiler vectorises it.
 void filterRow(const uint8_t* row, const uint8_t* prev, size_t n, uint8_t* trial[3]) {
-  for (size_t i = 0; i < n; ++i) trial[0][i] = static_cast<uint8_t>(row[i] - row[i - kBpp]);
+  const uint8_t* left = row - kBpp;
+  const uint8_t* upLeft = prev - kBpp;
+  for (size_t i = 0; i < n; ++i) trial[0][i] = static_cast<uint8_t>(row[i] - left[i]);
   for (size_t i = 0; i < n; ++i) trial[1][i] = static_cast<uint8_t>(row[i] - prev[i]);
   // 16-bit lanes: the compiler packs eight bytes per vector instead of four.
   for (size_t i = 0; i < n; ++i) {
-    const int16_t a = row[i - kBpp], b = prev[i], c = prev[i - kBpp];
+    const int16_t a = left[i], b = prev[i], c = upLeft[i];
     int16_t pa = static_cast<int16_t>(b - c), pb = static_cast<int16_t>(a - c);
     int16_t pc = static_cast<int16_t>(pa + pb);
     pa = static_cast<int16_t>(pa < 0 ? -pa : pa);
