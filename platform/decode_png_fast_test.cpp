@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/codecs.h"
+#include "tests/test_support.h"
 
 namespace {
 
@@ -15,44 +16,19 @@ void putU32(uint8_t* p, uint32_t v) {
 // A noisy picture written by libpng with every filter type in play and IDAT split into
 // small chunks, so the fast path sees what other encoders produce.
 std::vector<uint8_t> libpngFile(int w, int h, int colorType, int channels) {
-  std::vector<uint8_t> out;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  png_set_write_fn(
-      png, &out,
-      [](png_structp p, png_bytep data, size_t n) {
-        auto* v = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(p));
-        v->insert(v->end(), data, data + n);
-      },
-      nullptr);
-  png_set_IHDR(png, info, w, h, 8, colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  png_set_filter(png, 0, PNG_ALL_FILTERS);
-  png_set_compression_buffer_size(png, 256);
-  png_write_info(png, info);
-  std::vector<uint8_t> row(size_t(w) * channels);
+  std::vector<std::vector<uint8_t>> rows(h, std::vector<uint8_t>(size_t(w) * channels));
   uint32_t seed = 12345;
-  for (int y = 0; y < h; ++y) {
-    for (size_t i = 0; i < row.size(); ++i) {
+  for (int y = 0; y < h; ++y)
+    for (size_t i = 0; i < rows[y].size(); ++i) {
       seed = seed * 1103515245 + 12345;
       // Smooth ramps with some noise, so filters other than None win on some rows.
-      row[i] = uint8_t((i * 3 + y * 5) + ((seed >> 16) & (y % 3 == 0 ? 0xFF : 0x07)));
+      rows[y][i] = uint8_t((i * 3 + y * 5) + ((seed >> 16) & (y % 3 == 0 ? 0xFF : 0x07)));
     }
-    png_write_row(png, row.data());
-  }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return out;
-}
-
-std::vector<uint8_t> libpngPixels(const std::vector<uint8_t>& file) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  EXPECT_TRUE(png_image_begin_read_from_memory(&image, file.data(), file.size()));
-  image.format = PNG_FORMAT_RGBA;
-  std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
-  EXPECT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
-  return pixels;
+  testing_support::LibpngOptions options;
+  options.colorType = colorType;
+  options.allFilters = true;
+  options.bufferSize = 256;
+  return testing_support::libpngWrite(w, h, rows, options);
 }
 
 size_t chunkOffset(const std::vector<uint8_t>& file, const char* type) {
@@ -76,7 +52,7 @@ TEST(DecodePngFast, AgreesWithLibpngForEveryColourTypeAndFilter) {
     const auto file = libpngFile(61, 47, c.colorType, c.channels);
     auto fast = platform::tryDecodePngFast(file);
     ASSERT_EQ(fast.outcome, platform::FastPng::kDecoded) << c.colorType;
-    const auto expected = libpngPixels(file);
+    const auto expected = testing_support::libpngReadRgba(file);
     const auto got = fast.image->rgba();
     EXPECT_TRUE(std::equal(got.begin(), got.end(), expected.begin(), expected.end()))
         << c.colorType;

@@ -28,28 +28,13 @@ std::vector<uint8_t> writePng(int w, int h, int depth, int colorType, bool inter
                               const std::vector<std::vector<uint8_t>>& rows,
                               const std::vector<png_color>& palette = {},
                               const std::vector<uint8_t>& trns = {}) {
-  std::vector<uint8_t> out;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  png_set_write_fn(
-      png, &out,
-      [](png_structp p, png_bytep data, size_t n) {
-        auto* v = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(p));
-        v->insert(v->end(), data, data + n);
-      },
-      nullptr);
-  png_set_IHDR(png, info, w, h, depth, colorType,
-               interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  if (!palette.empty()) png_set_PLTE(png, info, palette.data(), int(palette.size()));
-  if (!trns.empty()) png_set_tRNS(png, info, trns.data(), int(trns.size()), nullptr);
-  png_write_info(png, info);
-  std::vector<png_bytep> pointers;
-  for (auto& r : rows) pointers.push_back(const_cast<png_bytep>(r.data()));
-  png_write_image(png, pointers.data());
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return out;
+  testing_support::LibpngOptions options;
+  options.depth = depth;
+  options.colorType = colorType;
+  options.interlace = interlace;
+  options.palette = palette;
+  options.trns = trns;
+  return testing_support::libpngWrite(w, h, rows, options);
 }
 
 // Rows of a 16 x 8 picture whose left half has value `left` and right half `right`, per sample.

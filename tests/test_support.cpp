@@ -180,6 +180,47 @@ Rgba pixelAt(const platform::RasterImage& image, int x, int yUp) {
   return {p[0], p[1], p[2], p[3]};
 }
 
+std::vector<uint8_t> libpngWrite(int width, int height,
+                                 const std::vector<std::vector<uint8_t>>& rows,
+                                 const LibpngOptions& options) {
+  std::vector<uint8_t> out;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_set_write_fn(
+      png, &out,
+      [](png_structp p, png_bytep data, size_t n) {
+        auto* v = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(p));
+        v->insert(v->end(), data, data + n);
+      },
+      nullptr);
+  png_set_IHDR(png, info, width, height, options.depth, options.colorType,
+               options.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  if (!options.palette.empty())
+    png_set_PLTE(png, info, options.palette.data(), int(options.palette.size()));
+  if (!options.trns.empty())
+    png_set_tRNS(png, info, options.trns.data(), int(options.trns.size()), nullptr);
+  if (options.allFilters) png_set_filter(png, 0, PNG_ALL_FILTERS);
+  if (options.bufferSize) png_set_compression_buffer_size(png, options.bufferSize);
+  png_write_info(png, info);
+  std::vector<png_bytep> pointers;
+  for (auto& r : rows) pointers.push_back(const_cast<png_bytep>(r.data()));
+  png_write_image(png, pointers.data());
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return out;
+}
+
+std::vector<uint8_t> libpngReadRgba(std::span<const uint8_t> file) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&image, file.data(), file.size())) return {};
+  image.format = PNG_FORMAT_RGBA;
+  std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) return {};
+  return pixels;
+}
+
 std::string badgewrightBinary() { return BADGEWRIGHT_BIN; }
 std::string iconutilBinary() { return ICONUTIL_BIN; }
 std::string sourceDir() { return SOURCE_DIR; }

@@ -1,6 +1,9 @@
 #pragma once
 // Helpers shared by the tests: scratch directories, files, child processes and pictures.
+#include <png.h>
+
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -56,6 +59,23 @@ struct Rgba {
 };
 // The pixel at canvas coordinates (x, y), origin bottom-left.
 Rgba pixelAt(const platform::RasterImage& image, int x, int yUp);
+
+// PNG files through libpng's full interface, for pictures our own encoder does not write.
+struct LibpngOptions {
+  int depth = 8;
+  int colorType = PNG_COLOR_TYPE_RGBA;
+  bool interlace = false;
+  std::vector<png_color> palette;
+  std::vector<uint8_t> trns;
+  bool allFilters = false;  // try every filter on every row
+  size_t bufferSize = 0;    // the size of each IDAT chunk when set
+};
+// rows hold the packed samples of each row.
+std::vector<uint8_t> libpngWrite(int width, int height,
+                                 const std::vector<std::vector<uint8_t>>& rows,
+                                 const LibpngOptions& options);
+// RGBA pixels as libpng's simplified reader gives them; empty when it cannot read the file.
+std::vector<uint8_t> libpngReadRgba(std::span<const uint8_t> file);
 
 std::string badgewrightBinary();
 std::string iconutilBinary();
