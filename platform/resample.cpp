@@ -115,27 +115,28 @@ class LevelRows {
   const Level& level_;
 };
 
-// Resamples rows of `source` through the two axes, calling sink(j, row) with each destination
-// row (pixels ax.begin..ax.end). Horizontally filtered rows are kept in a ring just large enough
-// for the vertical taps, so memory stays proportional to one row.
+// One destination pixel of the horizontal pass, from the axis's taps.
+inline Pixel4 filterPixel(const Axis& ax, const Pixel4* in, int i) {
+  const float* w = ax.weights.data() + ax.offset[i];
+  const Pixel4* p = in + ax.first[i];
+  Pixel4 acc = {0, 0, 0, 0};
+  for (int k = 0; k < ax.count[i]; ++k) acc += w[k] * p[k];
+  return acc;
+}
+
 // The horizontal pass of one row for any axis.
 struct GeneralRowFilter {
   const Axis& ax;
   void operator()(const Pixel4* in, Pixel4* dst) const {
-    for (int i = 0; i < ax.end - ax.begin; ++i) {
-      const float* w = ax.weights.data() + ax.offset[i];
-      const Pixel4* p = in + ax.first[i];
-      Pixel4 acc = {0, 0, 0, 0};
-      for (int k = 0; k < ax.count[i]; ++k) acc += w[k] * p[k];
-      dst[i] = acc;
-    }
+    for (int i = 0; i < ax.end - ax.begin; ++i) dst[i] = filterPixel(ax, in, i);
   }
 };
 
 constexpr int kHalvingTaps = 12;
 
-// An exact halving has the same 12 Lanczos-3 weights for every pixel away from the edges; with
-// the taps fixed at compile time the loop is unrolled and the weights stay in registers.
+// An exact halving has the same 12 symmetric Lanczos-3 weights for every pixel away from the
+// edges; with the taps fixed at compile time the loop is unrolled and the weights stay in
+// registers, and taps k and 11 - k are added before they are weighted.
 struct HalvingRowFilter {
   static constexpr int kTaps = kHalvingTaps;
   const Axis& ax;
@@ -152,27 +153,24 @@ struct HalvingRowFilter {
       return;
     }
     for (int k = 0; k < kTaps; ++k) w[k] = ax.weights[ax.offset[probe] + k];
+    for (int k = 0; k < kTaps / 2; ++k)
+      if (w[k] != w[kTaps - 1 - k]) interiorEnd = interiorBegin;
   }
   void operator()(const Pixel4* in, Pixel4* dst) const {
-    const auto general = [&](int i) {
-      const float* wi = ax.weights.data() + ax.offset[i];
-      const Pixel4* p = in + ax.first[i];
-      Pixel4 acc = {0, 0, 0, 0};
-      for (int k = 0; k < ax.count[i]; ++k) acc += wi[k] * p[k];
-      dst[i] = acc;
-    };
-    for (int i = 0; i < interiorBegin; ++i) general(i);
-    // The kernel is symmetric: taps k and 11 - k share a weight.
+    for (int i = 0; i < interiorBegin; ++i) dst[i] = filterPixel(ax, in, i);
     for (int i = interiorBegin; i < interiorEnd; ++i) {
       const Pixel4* p = in + 2 * i - 5;
       Pixel4 acc = {0, 0, 0, 0};
       for (int k = 0; k < kTaps / 2; ++k) acc += w[k] * (p[k] + p[kTaps - 1 - k]);
       dst[i] = acc;
     }
-    for (int i = interiorEnd; i < ax.end; ++i) general(i);
+    for (int i = interiorEnd; i < ax.end; ++i) dst[i] = filterPixel(ax, in, i);
   }
 };
 
+// Resamples rows of `source` through the two axes, calling sink(j, row) with each destination
+// row (pixels ax.begin..ax.end). Horizontally filtered rows are kept in a ring just large enough
+// for the vertical taps, so memory stays proportional to one row.
 template <class Rows, class RowFilter, class Sink>
 void resample(Rows& source, const RowFilter& filterRow, const Axis& ax, const Axis& ay,
               Sink&& sink) {
