@@ -1,10 +1,8 @@
 #include <algorithm>
 #include <cmath>
-#include <new>
 
 #include "platform/canvas_access.h"
 #include "platform/drawing.h"
-#include "platform/memory.h"
 
 namespace platform {
 
@@ -12,16 +10,11 @@ Rect insetRect(Rect r, double d) { return {r.x + d, r.y + d, r.width - 2 * d, r.
 double midX(Rect r) { return r.x + r.width / 2; }
 double midY(Rect r) { return r.y + r.height / 2; }
 
-void PixelFree::operator()(uint8_t* pixels) const { freeBlock(pixels, bytes); }
-
 PixelBuffer allocatePixels(int width, int height) {
   // Zero pages on first touch: a decoder that stops early has not paid for the pages it did not
   // reach, whatever size its file declared.
-  const size_t bytes = static_cast<size_t>(width) * height * 4;
-  return PixelBuffer(static_cast<uint8_t*>(allocateBlock(bytes, true, false)), PixelFree{bytes});
+  return allocateArray<uint8_t>(static_cast<size_t>(width) * height * 4, true, false);
 }
-
-void Canvas::Free::operator()(uint16_t* p) const { freeBlock(p, bytes); }
 
 RasterImage::RasterImage(int width, int height, PixelBuffer rgba)
     : width_(width), height_(height), pixels_(std::move(rgba)) {}
@@ -31,9 +24,7 @@ Canvas::Canvas(int size) : size_(size) {}
 std::optional<Canvas> Canvas::create(int size) {
   if (size < 1 || size > kMaxPictureEdge) return std::nullopt;
   Canvas canvas(size);
-  const size_t bytes = static_cast<size_t>(size) * size * 4 * sizeof(uint16_t);
-  canvas.premultiplied_ = std::unique_ptr<uint16_t[], Free>(
-      static_cast<uint16_t*>(allocateBlock(bytes, true, true)), Free{bytes});
+  canvas.premultiplied_ = allocateArray<uint16_t>(static_cast<size_t>(size) * size * 4, true, true);
   if (!canvas.premultiplied_) return std::nullopt;
   return canvas;
 }
@@ -117,8 +108,7 @@ void DrawingContext::fillOval(Rect rect) {
 std::optional<RasterImage> snapshot(const Canvas& canvas) {
   const int s = canvas.size_;
   // Every pixel is either written or left transparent, so the pages are wanted at once.
-  const size_t bytes = static_cast<size_t>(s) * s * 4;
-  PixelBuffer out(static_cast<uint8_t*>(allocateBlock(bytes, true, true)), PixelFree{bytes});
+  PixelBuffer out = allocateArray<uint8_t>(static_cast<size_t>(s) * s * 4, true, true);
   if (!out) return std::nullopt;
   const uint16_t* in = canvas.premultiplied_.get();
   uint8_t* o = out.get();

@@ -136,8 +136,7 @@ FastPng decodeFast(std::span<const uint8_t> bytes, bool keepPixels) {
   // Prefaulted only when the data is plausibly enough for it: icons compress a few times over,
   // a file that claims far more than that gets pages only as inflating reaches them.
   const bool plausible = rawSize / kPlausibleRatio <= idatTotal;
-  PixelBuffer raw(static_cast<uint8_t*>(allocateBlock(rawSize, false, plausible)),
-                  PixelFree{rawSize});
+  PixelBuffer raw = allocateArray<uint8_t>(rawSize, false, plausible);
   if (!raw) return {FastPng::kBroken, std::nullopt};
   std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> inflater(
       libdeflate_alloc_decompressor());

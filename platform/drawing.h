@@ -3,12 +3,13 @@
 // base-image loader. Coordinates are in pixels with the origin at the bottom-left, y up.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "platform/memory.h"
 
 namespace platform {
 
@@ -34,11 +35,7 @@ double midY(Rect r);
 inline constexpr int kMaxPictureEdge = 16384;
 
 // Storage for width * height RGBA pixels, zeroed; the caller checks the edges first.
-struct PixelFree {
-  size_t bytes = 0;
-  void operator()(uint8_t* pixels) const;
-};
-using PixelBuffer = std::unique_ptr<uint8_t[], PixelFree>;
+using PixelBuffer = Block<uint8_t>;
 PixelBuffer allocatePixels(int width, int height);
 
 // An immutable picture of 8-bit RGBA pixels with straight alpha, rows top to bottom. Copies
@@ -95,13 +92,9 @@ class Canvas {
   friend std::optional<RasterImage> snapshot(const Canvas& canvas);
   friend CanvasPixels canvasPixels(Canvas& canvas);
   explicit Canvas(int size);
-  struct Free {
-    size_t bytes;
-    void operator()(uint16_t* p) const;
-  };
   int size_;
   // RGBA premultiplied, 16 bits per channel, rows top to bottom; zero is transparent.
-  std::unique_ptr<uint16_t[], Free> premultiplied_;
+  Block<uint16_t> premultiplied_;
 };
 
 enum class Interpolation { kDefault, kHigh };

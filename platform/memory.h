@@ -1,5 +1,6 @@
 #pragma once
-// Internal to the drawing services: storage for large pixel buffers.
+// Storage for large pixel buffers: the pictures and canvases of the drawing services own theirs
+// through Block.
 #include <cstddef>
 #include <memory>
 
