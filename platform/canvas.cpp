@@ -56,10 +56,6 @@ void DrawingContext::fillOval(Rect rect) {
   const Pixel4 color = {
       static_cast<float>(fill_.red * fill_.alpha), static_cast<float>(fill_.green * fill_.alpha),
       static_cast<float>(fill_.blue * fill_.alpha), static_cast<float>(fill_.alpha)};
-  // An opaque colour at full coverage replaces what is there.
-  const bool opaque = color[3] >= 1;
-  uint16_t solid[4];
-  storePixel(solid, color);
   // Canvas rows are stored top to bottom; canvas row j spans y in [s - 1 - j, s - j].
   const int jTop = std::clamp(static_cast<int>(std::floor(s - (cy + b))), 0, s);
   const int jBottom = std::clamp(static_cast<int>(std::ceil(s - (cy - b))), 0, s);
@@ -97,10 +93,7 @@ void DrawingContext::fillOval(Rect rect) {
     for (int i = 0; i < iRight - iLeft; ++i, row += 4) {
       run += whole[i];
       const float c = std::min(1.f, coverage[i] + run);
-      if (c >= 1 && opaque)
-        std::memcpy(row, solid, sizeof solid);
-      else if (c > 0)
-        blendPixel(row, color, c);
+      if (c > 0) blendPixel(row, color, c);
     }
   }
 }

@@ -33,10 +33,11 @@ inline void storePixel(uint16_t* p, Pixel4 v) {
   std::memcpy(p, &u, sizeof u);
 }
 
-// Source-over of a premultiplied colour at coverage c onto one canvas pixel.
+// Source-over of a premultiplied colour at coverage c onto one canvas pixel. An opaque result
+// replaces the pixel without reading it.
 inline void blendPixel(uint16_t* p, Pixel4 color, float c) {
   const Pixel4 src = color * c;
-  storePixel(p, src + loadPixel(p) * (1 - src[3]));
+  storePixel(p, src[3] >= 1 ? src : src + loadPixel(p) * (1 - src[3]));
 }
 
 }  // namespace platform

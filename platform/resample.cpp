@@ -301,10 +301,7 @@ void DrawingContext::drawImage(const Image& image, Rect rect) {
       for (int j = ay.begin; j < ay.end; ++j) {
         const Pixel4* in = rows.row(j - ay.offset0) + (ax.begin - ax.offset0);
         uint16_t* dst = px.data + (static_cast<size_t>(j) * s + ax.begin) * 4;
-        for (int i = 0; i < ax.end - ax.begin; ++i, dst += 4) {
-          const Pixel4 src = in[i];
-          storePixel(dst, src[3] == 1 ? src : src + loadPixel(dst) * (1 - src[3]));
-        }
+        for (int i = 0; i < ax.end - ax.begin; ++i, dst += 4) blendPixel(dst, in[i], 1);
       }
     } else {
       resample(rows, GeneralRowFilter{ax}, ax, ay, composite);
