@@ -13,7 +13,8 @@
 #include "cli/driver.h"
 #include "iconset/write_icns.h"
 #include "iconutil/iconutil.h"
-#include "platform/files.h"
+#include "input/load_base.h"
+#include "platform/os/files.h"
 #include "render/render_icon.h"
 
 namespace {
@@ -83,7 +84,7 @@ int main(int argc, char** argv) {
 
   std::optional<platform::Image> base;
   const auto decodeAll = [&] {
-    base = platform::Image::load(input);
+    base = loadBaseImage(input);
     for (const SizeEntry& e : sizes) base->pictureFor(e.size);
   };
   decodeAll();
@@ -113,7 +114,7 @@ int main(int argc, char** argv) {
             [&] {
               ourBytes = 0;
               for (const auto& p : pictures)
-                ourBytes += platform::encodePng(p.image, {double(p.size), double(p.size)})->size();
+                ourBytes += platform::encodePng(p.image, p.size, p.size)->size();
             }));
   for (const auto& p : pictures) zlibBytes += libpngZlib6Bytes(p.image);
 
@@ -126,7 +127,7 @@ int main(int argc, char** argv) {
   platform::makeDirectory(iconset);
   for (const auto& p : pictures)
     platform::writeFile(platform::joinPath(iconset, iconsetFileName(p.size, p.scale)),
-                        *platform::encodePng(p.image, {double(p.size), double(p.size)}));
+                        *platform::encodePng(p.image, p.size, p.size));
   print("container (iconutil -c icns, in process)",
         measure(
             repeats, [] {},

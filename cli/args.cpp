@@ -1,6 +1,6 @@
 #include "cli/args.h"
 
-#include "platform/text.h"
+#include "platform/unicode/unicode.h"
 
 Args parseArgs(int argc, const char* const* argv) {
   Args args;

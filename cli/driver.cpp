@@ -1,52 +1,33 @@
 #include "cli/driver.h"
 
-#include <unistd.h>
+#include <algorithm>
 
-#include <csignal>
-#include <memory>
-
+#include "icns/icon_set.h"
 #include "iconset/write_icns.h"
+#include "input/load_base.h"
 #include "render/render_icon.h"
+
+namespace {
+
+// The icon-set table as (size, scale) pairs, in its order.
+constexpr std::array<SizeEntry, 10> sizeEntries() {
+  std::array<SizeEntry, 10> out{};
+  for (size_t i = 0; i < out.size(); ++i) out[i] = {icns::kIconSet[i].size, icns::kIconSet[i].scale};
+  return out;
+}
+
+}  // namespace
 
 Args args;
 Color badgeColor;
-const std::array<SizeEntry, 10> sizes = {{{16, 1},
-                                          {32, 2},
-                                          {32, 1},
-                                          {64, 2},
-                                          {128, 1},
-                                          {256, 2},
-                                          {256, 1},
-                                          {512, 2},
-                                          {512, 1},
-                                          {1024, 2}}};
+const std::array<SizeEntry, 10> sizes = sizeEntries();
 std::vector<RenderedEntry> rendered;
 
 Pipeline realPipeline() {
-  // Entries that share a pixel size come one after the other; renderIcon depends on nothing but
-  // its arguments, so the picture last made is given again when they repeat.
-  struct Last {
-    const platform::Image* base = nullptr;
-    int size = 0;
-    std::string label;
-    Color badge;
-    std::optional<platform::RasterImage> image;
-  };
-  auto last = std::make_shared<Last>();
-  return Pipeline{[](const std::string& path) { return platform::Image::load(path); },
-                  [last](const platform::Image& base, int size, const std::string& label,
-                         const Color& badge) -> std::optional<platform::RasterImage> {
-                    if (last->image && last->base == &base && last->size == size &&
-                        last->label == label && last->badge == badge)
-                      return last->image;
-                    std::optional<platform::RasterImage> image =
-                        renderIcon(base, size, label, badge);
-                    if (image) *last = {&base, size, label, badge, image};
-                    return image;
-                  },
-                  [](const std::vector<RenderedEntry>& entries, const std::string& output) {
-                    return writeIcns(entries, output);
-                  }};
+  return Pipeline{loadBaseImage,
+                  [](const platform::Image& base, int size, const std::string& label,
+                     const Color& badge) { return renderIcon(base, size, label, badge); },
+                  writeIcns};
 }
 
 Outcome runDriver(const Pipeline& pipeline) {
@@ -59,8 +40,11 @@ Outcome runDriver(const Pipeline& pipeline) {
   badgeColor = colorFromHex(args.color);
   rendered.clear();
   for (const SizeEntry& entry : sizes) {
+    const auto same = std::find_if(rendered.begin(), rendered.end(),
+                                   [&](const RenderedEntry& r) { return r.size == entry.size; });
     std::optional<platform::RasterImage> image =
-        pipeline.render(*base, entry.size, args.label, badgeColor);
+        same != rendered.end() ? same->image
+                               : pipeline.render(*base, entry.size, args.label, badgeColor);
     if (image) rendered.push_back({entry.size, entry.scale, std::move(*image)});
   }
   if (rendered.empty()) return {4, "no sizes rendered\n"};
@@ -70,17 +54,9 @@ Outcome runDriver(const Pipeline& pipeline) {
 }
 
 int badgewrightMain(int argc, const char* const* argv) {
-  // A closed or broken standard error must not kill the process, and a file-size limit must
-  // surface as a write error rather than a signal.
-  std::signal(SIGPIPE, SIG_IGN);
-  std::signal(SIGXFSZ, SIG_IGN);
-  platform::ensureStandardStreams();
+  platform::prepareProcess();
   args = parseArgs(argc, argv);
   const Outcome outcome = runDriver(realPipeline());
-  if (!outcome.message.empty()) {
-    // One write of the whole message; its result is not checked, as nothing could report it.
-    [[maybe_unused]] const ssize_t n =
-        ::write(STDERR_FILENO, outcome.message.data(), outcome.message.size());
-  }
+  if (!outcome.message.empty()) platform::writeStandardError(outcome.message);
   return outcome.status;
 }

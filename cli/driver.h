@@ -7,14 +7,15 @@
 
 #include "cli/args.h"
 #include "iconset/rendered_entry.h"
-#include "platform/drawing.h"
-#include "platform/files.h"
+#include "platform/graphics/image.h"
+#include "platform/os/files.h"
 #include "render/color.h"
 
 struct SizeEntry {
   int size;
   int scale;
 };
+
 
 // The run's state, set in this order: args after parsing, the rest once the base has loaded.
 extern Args args;
@@ -40,7 +41,8 @@ struct Outcome {
   std::string message;
 };
 
-// Runs the whole job on the parsed arguments in the global `args`.
+// Runs the whole job on the parsed arguments in the global `args`. Entries that share a pixel
+// size get one rendered picture: the renderer depends on nothing but its arguments.
 Outcome runDriver(const Pipeline& pipeline);
 
 // The process entry: parses argv, runs, writes the message to standard error in one write.

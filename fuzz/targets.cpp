@@ -6,7 +6,8 @@
 
 #include "cli/args.h"
 #include "icns/icns.h"
-#include "platform/codecs.h"
+#include "icns/stored_pictures.h"
+#include "input/load_base.h"
 #include "render/color.h"
 #include "render/render_icon.h"
 
@@ -24,8 +25,8 @@ void icnsCodec(std::span<const uint8_t> data) {
   auto parsed = icns::parse(data);
   auto* chunks = std::get_if<std::vector<icns::Chunk>>(&parsed);
   if (!chunks) return;
-  for (const platform::IcnsImage& image : platform::icnsImages(*chunks)) {
-    if (auto picture = platform::decodeIcnsImage(image))
+  for (const icns::StoredPicture& image : icns::storedPictures(*chunks)) {
+    if (auto picture = icns::decodeStoredPicture(image))
       require(picture->width() == image.info->pixels && picture->height() == image.info->pixels);
   }
   const std::vector<uint8_t> again = icns::write(*chunks);
@@ -40,7 +41,7 @@ void icnsCodec(std::span<const uint8_t> data) {
 }
 
 void imageLoader(std::span<const uint8_t> data) {
-  std::optional<platform::Image> image = platform::Image::fromBytes(data);
+  std::optional<platform::Image> image = decodeBaseImage(data);
   if (!image) return;
   // Every stored picture a size would use is decoded; drawing, which is the same code for any
   // picture, is left out for large ones so that the decoders get most of the time.

@@ -162,7 +162,7 @@ std::variant<std::vector<Chunk>, ParseError> parse(std::span<const uint8_t> file
     const uint32_t type = readU32(file.data() + pos);
     const uint32_t length = readU32(file.data() + pos + 4);
     if (length < 8 || length > declared - pos) return ParseError::kBadChunkLength;
-    if (chunks.size() == kMaxChunks) return ParseError::kTooManyChunks;
+    if (chunks.size() == platform::kLimits.maxContainerChunks) return ParseError::kTooManyChunks;
     chunks.push_back({type, file.subspan(pos + 8, length - 8)});
     pos += length;
   }

@@ -8,6 +8,8 @@
 #include <variant>
 #include <vector>
 
+#include "platform/codecs/limits.h"
+
 namespace icns {
 
 constexpr uint32_t fourcc(const char (&s)[5]) {
@@ -25,11 +27,8 @@ enum class ParseError {
   kBadMagic,        // not "icns"
   kBadFileLength,   // declared length under 8 or past the end of the bytes
   kBadChunkLength,  // a chunk length under 8 or past the declared end
-  kTooManyChunks,   // more than kMaxChunks
+  kTooManyChunks,   // more than kLimits.maxContainerChunks
 };
-// Real containers hold a few dozen chunks; a file of thousands of empty ones is refused rather
-// than listed.
-inline constexpr size_t kMaxChunks = 1024;
 std::string_view describe(ParseError error);
 
 // The chunks in file order. Metadata chunks are returned like any other.

@@ -1,6 +1,6 @@
 #include "iconset/convert.h"
 
-#include "platform/text.h"
+#include "platform/unicode/unicode.h"
 
 std::optional<IconError> convertIconset(const std::string& converter,
                                         const std::string& iconsetDirectory,

@@ -2,7 +2,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/files.h"
+#include "platform/os/files.h"
 
 // The icon-set converter this build uses: the system's on macOS, elsewhere the project's own
 // "iconutil" beside the running executable.

@@ -1,13 +1,8 @@
 #include "iconset/write_icns.h"
 
-#include <algorithm>
-
 #include "iconset/convert.h"
-
-std::string iconsetFileName(int size, int scale) {
-  const std::string points = std::to_string(size / scale);
-  return "icon_" + points + "x" + points + (scale == 2 ? "@2x" : "") + ".png";
-}
+#include "icns/icon_set.h"
+#include "platform/codecs/codecs.h"
 
 namespace {
 
@@ -23,12 +18,6 @@ class ScratchGuard {
   std::string path_;
 };
 
-bool samePicture(const platform::RasterImage& a, const platform::RasterImage& b) {
-  return a.width() == b.width() && a.height() == b.height() &&
-         (a.rgba().data() == b.rgba().data() ||
-          std::equal(a.rgba().begin(), a.rgba().end(), b.rgba().begin()));
-}
-
 }  // namespace
 
 std::optional<IconError> writeIcnsWith(const std::vector<RenderedEntry>& cgImages,
@@ -41,16 +30,15 @@ std::optional<IconError> writeIcnsWith(const std::vector<RenderedEntry>& cgImage
   if (auto error = platform::makeDirectory(iconsetDirectory)) return error;
   ScratchGuard guard(scratchDirectory.value());
 
-  // Entries that share a pixel size hold the same picture; its PNG is encoded once.
   const RenderedEntry* previous = nullptr;
   std::optional<std::vector<uint8_t>> png;
   for (const RenderedEntry& entry : cgImages) {
     const std::string file =
-        platform::joinPath(iconsetDirectory, iconsetFileName(entry.size, entry.scale));
-    if (!previous || !samePicture(previous->image, entry.image) || previous->size != entry.size) {
+        platform::joinPath(iconsetDirectory, icns::iconsetFileName(entry.size, entry.scale));
+    if (!previous || !previous->image.sharesPixelsWith(entry.image) ||
+        previous->size != entry.size) {
       // One pixel per point: the nominal size is the pixel size, for 2x entries too.
-      const platform::Size nominal{double(entry.size), double(entry.size)};
-      png = platform::encodePng(entry.image, nominal);
+      png = platform::encodePng(entry.image, entry.size, entry.size);
       if (!png) return IconError{"icns", 1, "PNG encode failed"};
     }
     previous = &entry;

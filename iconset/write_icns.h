@@ -4,13 +4,11 @@
 #include <vector>
 
 #include "iconset/rendered_entry.h"
-#include "platform/files.h"
+#include "platform/os/files.h"
 
-// The icon-set file name of an entry: "icon_PxP[@2x].png" with P = size / scale.
-std::string iconsetFileName(int size, int scale);
-
-// Stages one PNG per entry in an "icon.iconset" directory inside a fresh scratch directory and
-// has the converter build the container at outputPath. The scratch directory is removed on every
+// Stages one PNG per entry, named by its size and scale, in an "icon.iconset" directory inside
+// a fresh scratch directory and has the converter build the container at outputPath. Entries
+// sharing one picture (RasterImage copies) share its encoding. The scratch directory is removed on every
 // way out once the icon-set directory exists. Nothing on success, else the first error.
 std::optional<IconError> writeIcns(const std::vector<RenderedEntry>& cgImages,
                                    const std::string& outputPath);

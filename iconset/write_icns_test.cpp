@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "icns/icon_set.h"
 #include "iconset/convert.h"
 #include "tests/test_support.h"
 
@@ -21,7 +22,7 @@ TEST(IconsetFileName, Table) {
                {256, 1, "icon_256x256.png"}, {512, 2, "icon_256x256@2x.png"},
                {512, 1, "icon_512x512.png"}, {1024, 2, "icon_512x512@2x.png"},
                {48, 3, "icon_16x16.png"},    {33, 2, "icon_16x16@2x.png"}};
-  for (const auto& c : cases) EXPECT_EQ(iconsetFileName(c.size, c.scale), c.name);
+  for (const auto& c : cases) EXPECT_EQ(icns::iconsetFileName(c.size, c.scale), c.name);
 }
 
 // Points the scratch directories of this process at a private directory for one test.

@@ -4,16 +4,13 @@
 #include <unistd.h>
 
 #include "icns/icns.h"
-#include "iconset/write_icns.h"
-#include "platform/codecs.h"
+#include "icns/icon_set.h"
+#include "platform/codecs/codecs.h"
 #include "tests/test_support.h"
 
 namespace {
 
 using testing_support::TempDir;
-
-const std::pair<int, int> kEntries[] = {{16, 1},  {32, 2},  {32, 1},  {64, 2},  {128, 1},
-                                        {256, 2}, {256, 1}, {512, 2}, {512, 1}, {1024, 2}};
 
 platform::RasterImage patterned(int edge, int seed) {
   static int s;
@@ -25,7 +22,7 @@ platform::RasterImage patterned(int edge, int seed) {
 }
 
 std::vector<uint8_t> pngOf(const platform::RasterImage& image) {
-  return *platform::encodePng(image, {double(image.width()), double(image.height())});
+  return *platform::encodePng(image, image.width(), image.height());
 }
 
 // An icon set holding every entry, each a different picture.
@@ -33,9 +30,8 @@ std::string makeIconset(const TempDir& dir, const std::string& name = "App.icons
   const std::string path = dir / name;
   ::mkdir(path.c_str(), 0755);
   int seed = 0;
-  for (auto [size, scale] : kEntries)
-    testing_support::writeBytes(path + "/" + iconsetFileName(size, scale),
-                                pngOf(patterned(size, ++seed)));
+  for (const icns::IconSetEntry& entry : icns::kIconSet)
+    testing_support::writeBytes(path + "/" + entry.fileName(), pngOf(patterned(entry.size, ++seed)));
   return path;
 }
 
@@ -64,13 +60,13 @@ TEST(Iconutil, IcnsInAppleOrderWithArgbForSmallOneX) {
     const icns::TypeInfo* info = icns::typeInfo(chunk.type);
     ASSERT_TRUE(info);
     std::string name;
-    for (auto [size, scale] : kEntries)
+    for (auto [size, scale, type, order] : icns::kIconSet)
       if (size == info->pixels &&
           (scale == 2) ==
               (chunk.type == icns::fourcc("ic11") || chunk.type == icns::fourcc("ic12") ||
                chunk.type == icns::fourcc("ic13") || chunk.type == icns::fourcc("ic14") ||
                chunk.type == icns::fourcc("ic10")))
-        name = iconsetFileName(size, scale);
+        name = icns::iconsetFileName(size, scale);
     const std::vector<uint8_t> png = testing_support::readBytes(iconset + "/" + name);
     if (chunk.type == icns::fourcc("ic04") || chunk.type == icns::fourcc("ic05")) {
       const auto decoded = platform::decodePng(png);
@@ -127,16 +123,16 @@ TEST(Iconutil, RefusalsLeaveTheOutputUntouched) {
        "icon_256x256.png: not a valid PNG file"},
       {"no images",
        [](const std::string& s) {
-         for (auto [size, scale] : kEntries)
-           ::unlink((s + "/" + iconsetFileName(size, scale)).c_str());
+         for (const icns::IconSetEntry& entry : icns::kIconSet)
+           ::unlink((s + "/" + entry.fileName()).c_str());
          testing_support::writeBytes(s + "/icon_20x20.png", pngOf(patterned(20, 1)));
        },
        "contains no image resources"},
       {"only a symbolic link",
        [](const std::string& s) {
          ::rename((s + "/icon_16x16.png").c_str(), (s + "/../elsewhere.png").c_str());
-         for (auto [size, scale] : kEntries)
-           ::unlink((s + "/" + iconsetFileName(size, scale)).c_str());
+         for (const icns::IconSetEntry& entry : icns::kIconSet)
+           ::unlink((s + "/" + entry.fileName()).c_str());
          ::symlink("../elsewhere.png", (s + "/icon_16x16.png").c_str());
        },
        "contains no image resources"},

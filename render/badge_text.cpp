@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/text.h"
+#include "platform/unicode/unicode.h"
 
 BadgeText badgeText(std::string_view label) {
   const std::vector<std::string_view> characters = platform::graphemeClusters(label);

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/text.h"
+#include "platform/unicode/unicode.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <string_view>
 
-#include "platform/drawing.h"
+#include "platform/graphics/geometry.h"
 
 using Color = platform::Color;
 

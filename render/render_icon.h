@@ -2,7 +2,7 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/drawing.h"
+#include "platform/graphics/drawing.h"
 #include "render/color.h"
 
 using platform::Image;

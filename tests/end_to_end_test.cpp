@@ -3,7 +3,8 @@
 #include <sys/stat.h>
 
 #include "icns/icns.h"
-#include "platform/codecs.h"
+#include "input/load_base.h"
+#include "platform/codecs/codecs.h"
 #include "render/color.h"
 #include "render/render_icon.h"
 #include "tests/test_support.h"
@@ -84,7 +85,7 @@ TEST(EndToEnd, FullRunFromTheSampleIcns) {
   const char* order[] = {"ic12", "ic07", "ic13", "ic08", "ic04",
                          "ic14", "ic09", "ic05", "ic10", "ic11"};
   ASSERT_EQ(chunks.size(), 10u);
-  const auto base = platform::Image::load(sample("App.icns"));
+  const auto base = loadBaseImage(sample("App.icns"));
   ASSERT_TRUE(base);
   for (size_t i = 0; i < chunks.size(); ++i) {
     EXPECT_EQ(chunks[i].type, icns::fourcc(*reinterpret_cast<const char(*)[5]>(order[i])));
@@ -136,7 +137,7 @@ TEST(EndToEnd, PngAndJpegBasesAndRelativePaths) {
   const auto again =
       badgewright({"--input", dir / "j.icns", "--output", dir / "j.icns", "--label", ""});
   EXPECT_EQ(again.status, 0) << again.err;
-  EXPECT_TRUE(platform::Image::load(dir / "j.icns"));
+  EXPECT_TRUE(loadBaseImage(dir / "j.icns"));
 }
 
 // A copy of badgewright with a fake converter beside it.

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/drawing.h"
+#include "platform/graphics/drawing.h"
 
 namespace testing_support {
 

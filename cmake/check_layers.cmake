@@ -1,0 +1,41 @@
+# Fails when a source file includes a header from a folder above its own.
+# Usage: cmake -DROOT=<source tree> -P check_layers.cmake
+# Each folder lists the folders its files may include (besides itself); tests may also include
+# tests/. A folder not listed is not checked.
+cmake_minimum_required(VERSION 3.25)
+set(allowed_platform/os "")
+set(allowed_platform/unicode platform/os)
+set(allowed_platform/codecs platform/os)
+set(allowed_platform/graphics platform/codecs platform/unicode platform/os)
+set(allowed_icns platform/codecs platform/os)
+set(allowed_input icns platform/graphics platform/codecs platform/unicode platform/os)
+set(allowed_render platform/graphics platform/codecs platform/unicode platform/os)
+set(allowed_iconset icns platform/codecs platform/unicode platform/os)
+set(allowed_iconutil icns platform/codecs platform/os)
+set(allowed_cli input render iconset icns platform/graphics platform/codecs platform/unicode
+    platform/os)
+set(folders platform/os platform/unicode platform/codecs platform/graphics icns input render
+    iconset iconutil cli)
+
+set(violations "")
+foreach(folder IN LISTS folders)
+  file(GLOB sources "${ROOT}/${folder}/*.h" "${ROOT}/${folder}/*.cpp")
+  foreach(source IN LISTS sources)
+    set(allowed ${folder} ${allowed_${folder}})
+    if(source MATCHES "_test\\.cpp$")
+      list(APPEND allowed tests)
+    endif()
+    file(STRINGS "${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+    foreach(line IN LISTS includes)
+      string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]*)\".*" "\\1" header "${line}")
+      get_filename_component(header_folder "${header}" DIRECTORY)
+      if(NOT header_folder IN_LIST allowed)
+        file(RELATIVE_PATH relative "${ROOT}" "${source}")
+        string(APPEND violations "  ${relative} includes \"${header}\"\n")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+if(violations)
+  message(FATAL_ERROR "Includes that reach above their folder's layer:\n${violations}")
+endif()

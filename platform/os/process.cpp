@@ -1,0 +1,81 @@
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+
+#include "platform/os/files.h"
+#include "platform/os/handle.h"
+#include "platform/os/posix_error.h"
+
+extern char** environ;
+
+namespace platform {
+
+Result<ChildExit> runChild(const std::string& executable,
+                           const std::vector<std::string>& arguments) {
+  int fds[2];
+  if (::pipe(fds) != 0) return posixError(errno, "could not create a pipe");
+  Fd readEnd(fds[0]), writeEnd(fds[1]);
+  // Neither end may leak into the child beyond the dup2 onto its standard error.
+  ::fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+  ::fcntl(fds[1], F_SETFD, FD_CLOEXEC);
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(executable.c_str()));
+  for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  if (const int failed = posix_spawn_file_actions_init(&actions))
+    return posixError(failed, "could not run " + executable);
+  int spawned;
+  pid_t pid;
+  {
+    const Handle<posix_spawn_file_actions_t, posix_spawn_file_actions_destroy> owner(&actions);
+    spawned = posix_spawn_file_actions_adddup2(&actions, writeEnd.get(), STDERR_FILENO);
+    if (spawned == 0)
+      spawned = ::posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv.data(), environ);
+  }
+  if (spawned != 0) return posixError(spawned, "could not run " + executable);
+  writeEnd.reset();
+  // Drain the pipe while the child runs, so that a child writing more than the pipe holds
+  // still finishes.
+  ChildExit result{0, {}};
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(readEnd.get(), buffer, sizeof buffer);
+    if (n > 0) {
+      result.standardError.append(buffer, static_cast<size_t>(n));
+    } else if (n == 0 || errno != EINTR) {
+      break;
+    }
+  }
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return posixError(errno, "could not wait for " + executable);
+  }
+  if (WIFEXITED(status))
+    result.status = WEXITSTATUS(status);
+  else if (WIFSIGNALED(status))
+    result.status = 128 + WTERMSIG(status);
+  else
+    result.status = -1;
+  return result;
+}
+
+void writeStandardError(std::string_view message) {
+  [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, message.data(), message.size());
+}
+
+void prepareProcess() {
+  std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
+  for (int fd = 0; fd <= 2; ++fd)
+    if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+      const int opened = ::open("/dev/null", O_RDWR);
+      if (opened >= 0 && opened != fd) ::close(opened);
+    }
+}
+
+}  // namespace platform
