@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "render/badge_geometry.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -22,12 +23,16 @@ bool near(Rgba p, Rgba q, int tolerance) {
          std::abs(p.b - q.b) <= tolerance && std::abs(p.a - q.a) <= tolerance;
 }
 
+// The badge's place, from the function the renderer draws it with.
 struct Geometry {
   double s, d, m, r, cx, cy;
-  explicit Geometry(int size) : s(size), d(s * 0.55), m(s * 0.02) {
-    r = s * 0.018 >= 1.5 ? s * 0.018 : 1.5;
-    cx = (s - d) - m + d / 2;
-    cy = m + d / 2;
+  explicit Geometry(int size) : s(size) {
+    const BadgeGeometry g = badgeGeometry(size);
+    d = g.disc.width;
+    m = g.disc.y;
+    r = g.ringWidth;
+    cx = platform::midX(g.disc);
+    cy = platform::midY(g.disc);
   }
 };
 

@@ -60,12 +60,21 @@ TEST(Faults, OutputDirectoryMissingOrNotWritable) {
   EXPECT_EQ(missing.err,
             "icns write failed: iconutil failed: iconutil: could not create a file beside " +
                 dir / "absent/out.icns" + ": No such file or directory\n\n");
+  EXPECT_TRUE(testing_support::listDirectory(dir.path()).empty());
+}
 
-  // Root may write anywhere, so the run drops to an unprivileged user for this case.
+TEST(Faults, OutputDirectoryNotWritable) {
+  // Root may write anywhere, so the run drops to an unprivileged user, from copies of the
+  // executables and the input that user can reach.
+  const testing_support::UnprivilegedStage stage({sample("App.png")});
+  if (const std::string reason = stage.unreachableReason(); !reason.empty()) GTEST_SKIP() << reason;
+  TempDir dir;
+  ::chmod(dir.path().c_str(), 0755);
   ::mkdir((dir / "locked").c_str(), 0555);
   RunOptions unprivileged;
   unprivileged.asNobody = true;
-  const auto locked = badgewright(job(sample("App.png"), dir / "locked/out.icns"), unprivileged);
+  const auto locked = badgewright(job(stage.file("App.png"), dir / "locked/out.icns"),
+                                  unprivileged, stage.badgewright());
   EXPECT_EQ(locked.status, 5);
   EXPECT_EQ(locked.err,
             "icns write failed: iconutil failed: iconutil: could not create a file beside " +
@@ -212,13 +221,18 @@ TEST(Reproducible, SameInputsGiveTheSameBytesWhateverTheDirectoryTimeOrUser) {
   here.workingDirectory = first.path();
   here.env = {"TZ=UTC"};
   ASSERT_EQ(badgewright(job("App.png", "out.icns"), here).status, 0);
-  // Another second, another directory and time zone, absolute paths, another user.
+  // Another second, another directory and time zone, absolute paths, another user and copies
+  // of the executables elsewhere.
+  const testing_support::UnprivilegedStage stage({sample("App.png")});
+  if (const std::string reason = stage.unreachableReason(); !reason.empty()) GTEST_SKIP() << reason;
   std::this_thread::sleep_for(std::chrono::milliseconds(1100));
   RunOptions there;
   there.workingDirectory = second.path();
   there.env = {"TZ=Asia/Tokyo"};
   there.asNobody = true;
-  ASSERT_EQ(badgewright(job(sample("App.png"), second / "out.icns"), there).status, 0);
+  const auto result =
+      badgewright(job(stage.file("App.png"), second / "out.icns"), there, stage.badgewright());
+  ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(testing_support::readBytes(first / "out.icns"),
             testing_support::readBytes(second / "out.icns"));
 }

@@ -1,6 +1,7 @@
 #include "tests/test_support.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -77,8 +79,9 @@ ProcessResult run(const std::vector<std::string>& argv, const std::vector<std::s
 
 ProcessResult run(const std::vector<std::string>& argv, const RunOptions& options) {
   using Stderr = RunOptions::Stderr;
-  int out[2], err[2];
-  if (::pipe(out) != 0 || ::pipe(err) != 0) throw std::runtime_error("pipe failed");
+  int out[2], err[2], failure[2];
+  if (::pipe(out) != 0 || ::pipe(err) != 0 || ::pipe2(failure, O_CLOEXEC) != 0)
+    throw std::runtime_error("pipe failed");
   std::vector<std::string> environment;
   for (char** e = environ; *e; ++e) environment.push_back(*e);
   for (const std::string& e : options.env) environment.push_back(e);
@@ -100,25 +103,41 @@ ProcessResult run(const std::vector<std::string>& argv, const RunOptions& option
     if (options.stderrMode != Stderr::kBrokenPipe) ::close(err[0]);
     ::close(out[1]);
     ::close(err[1]);
+    ::close(failure[0]);
+    // What failed and errno go up the failure pipe, which execve closes on success.
+    const auto fail = [&](const char* what) {
+      const int code = errno;
+      char message[256];
+      const int n = std::snprintf(message, sizeof message, "could not start: %s: %s", what,
+                                  std::strerror(code));
+      [[maybe_unused]] const ssize_t written =
+          ::write(failure[1], message, static_cast<size_t>(std::max(n, 0)));
+      ::_exit(127);
+    };
     // The child starts with SIGPIPE at its default, as a shell would give it.
     ::signal(SIGPIPE, SIG_DFL);
     if (options.fileSizeLimit >= 0) {
       const rlimit limit{rlim_t(options.fileSizeLimit), rlim_t(options.fileSizeLimit)};
-      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(125);
+      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) fail("setrlimit");
     }
     if (options.cpuSeconds >= 0) {
       const rlimit limit{rlim_t(options.cpuSeconds), rlim_t(options.cpuSeconds)};
-      if (::setrlimit(RLIMIT_CPU, &limit) != 0) ::_exit(125);
+      if (::setrlimit(RLIMIT_CPU, &limit) != 0) fail("setrlimit");
     }
-    if (options.asNobody && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-      ::_exit(125);
+    if (options.asNobody && ::geteuid() == 0) {
+      // Supplementary groups first: root's would otherwise stay with the child.
+      if (::setgroups(0, nullptr) != 0) fail("setgroups");
+      if (::setgid(65534) != 0) fail("setgid");
+      if (::setuid(65534) != 0) fail("setuid");
+    }
     if (!options.workingDirectory.empty() && ::chdir(options.workingDirectory.c_str()) != 0)
-      ::_exit(126);
+      fail(options.workingDirectory.c_str());
     ::execve(args[0], args.data(), envp.data());
-    ::_exit(127);
+    fail(args[0]);
   }
   ::close(out[1]);
   ::close(err[1]);
+  ::close(failure[1]);
   ProcessResult result;
   const bool captureErr = options.stderrMode == Stderr::kCaptured;
   if (!captureErr && options.stderrMode == Stderr::kClosed) ::close(err[0]);
@@ -144,7 +163,35 @@ ProcessResult run(const std::vector<std::string>& argv, const RunOptions& option
   ::wait4(pid, &status, 0, &usage);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   result.peakKilobytes = usage.ru_maxrss;
+  char message[256];
+  const ssize_t n = ::read(failure[0], message, sizeof message);
+  ::close(failure[0]);
+  if (n > 0) {
+    result.status = -1;
+    result.err = std::string(message, static_cast<size_t>(n));
+  }
   return result;
+}
+
+UnprivilegedStage::UnprivilegedStage(const std::vector<std::string>& files) {
+  ::chmod(dir_.path().c_str(), 0755);
+  std::vector<std::string> copies = {badgewrightBinary(), iconutilBinary()};
+  copies.insert(copies.end(), files.begin(), files.end());
+  for (const std::string& from : copies) {
+    const std::string to = dir_ / std::filesystem::path(from).filename().string();
+    std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
+    ::chmod(to.c_str(), 0755);
+  }
+}
+
+std::string UnprivilegedStage::unreachableReason() const {
+  for (std::filesystem::path p = dir_.path(); p != p.parent_path(); p = p.parent_path()) {
+    struct stat st;
+    const std::string parent = p.parent_path().string();
+    if (::stat(parent.c_str(), &st) != 0 || (st.st_mode & S_IXOTH) == 0)
+      return parent + " is not searchable by other users";
+  }
+  return "";
 }
 
 platform::RasterImage makePicture(int width, int height,

@@ -32,7 +32,8 @@ bool exists(const std::string& path);
 std::vector<std::string> listDirectory(const std::string& path);
 
 struct ProcessResult {
-  int status = -1;  // exit status, or 128 + signal
+  // Exit status, or 128 + signal; -1 when the program never started, with the reason in err.
+  int status = -1;
   std::string out, err;
   long peakKilobytes = 0;  // the child's peak resident memory
 };
@@ -44,10 +45,28 @@ struct RunOptions {
   enum class Stderr { kCaptured, kClosed, kBrokenPipe } stderrMode = Stderr::kCaptured;
   bool asNobody = false;  // when run as root, drop to user and group 65534 first
 };
-// Runs argv[0] with the arguments.
+// Runs argv[0] with the arguments. A failure to start it (a limit, a user change, the working
+// directory or execve itself) gives status -1 and "could not start: ..." with errno's text in err.
 ProcessResult run(const std::vector<std::string>& argv, const RunOptions& options);
 ProcessResult run(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
                   const std::string& workingDirectory = "");
+
+// Copies of the built executables, and of the files given, in a fresh directory every user can
+// reach: runs with asNobody need them, as the build and source trees may sit in a private home
+// directory.
+class UnprivilegedStage {
+ public:
+  explicit UnprivilegedStage(const std::vector<std::string>& files = {});
+  std::string badgewright() const { return dir_ / "badgewright"; }
+  // The copy of a staged file, by its base name.
+  std::string file(const std::string& name) const { return dir_ / name; }
+  // Why user 65534 cannot reach the stage (a directory above it is not searchable by all), or
+  // empty when it can.
+  std::string unreachableReason() const;
+
+ private:
+  TempDir dir_;
+};
 
 // Straight-alpha RGBA pictures for tests.
 platform::RasterImage makePicture(int width, int height,
