@@ -108,14 +108,14 @@ int main(int argc, char** argv) {
         measure(repeats, decodeAll, [&] { renderAll("3"); }));
 
   size_t ourBytes = 0, zlibBytes = 0;
-  print("encode (ten PNGs)",
-        measure(
-            repeats, [] {},
-            [&] {
-              ourBytes = 0;
-              for (const auto& p : pictures)
-                ourBytes += platform::encodePng(p.image, p.size, p.size)->size();
-            }));
+  print("encode (ten PNGs)", measure(
+                                 repeats, [] {},
+                                 [&] {
+                                   ourBytes = 0;
+                                   for (const auto& p : pictures)
+                                     ourBytes +=
+                                         platform::encodePng(p.image, p.size, p.size)->size();
+                                 }));
   for (const auto& p : pictures) zlibBytes += libpngZlib6Bytes(p.image);
 
   const std::string output = platform::joinPath(scratch, "stages.icns");

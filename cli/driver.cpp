@@ -12,7 +12,8 @@ namespace {
 // The icon-set table as (size, scale) pairs, in its order.
 constexpr std::array<SizeEntry, 10> sizeEntries() {
   std::array<SizeEntry, 10> out{};
-  for (size_t i = 0; i < out.size(); ++i) out[i] = {icns::kIconSet[i].size, icns::kIconSet[i].scale};
+  for (size_t i = 0; i < out.size(); ++i)
+    out[i] = {icns::kIconSet[i].size, icns::kIconSet[i].scale};
   return out;
 }
 

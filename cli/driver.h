@@ -16,7 +16,6 @@ struct SizeEntry {
   int scale;
 };
 
-
 // The run's state, set in this order: args after parsing, the rest once the base has loaded.
 extern Args args;
 extern Color badgeColor;

@@ -68,9 +68,9 @@ TEST(Driver, RendersEachPixelSizeOnceAndHandsTheTenEntriesToTheWriter) {
   const Outcome outcome = runDriver(fakes.pipeline());
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.message, "");
-  const std::vector<std::string> expected = {
-      "load in.icns",  "render 16 12",  "render 32 12",   "render 64 12", "render 128 12",
-      "render 256 12", "render 512 12", "render 1024 12", "write 10 "};
+  const std::vector<std::string> expected = {"load in.icns",  "render 16 12",   "render 32 12",
+                                             "render 64 12",  "render 128 12",  "render 256 12",
+                                             "render 512 12", "render 1024 12", "write 10 "};
   EXPECT_EQ(fakes.calls, expected);
   EXPECT_EQ(badgeColor, (Color{0.15, 0.39, 0.92, 1}));
   ASSERT_EQ(rendered.size(), 10u);

@@ -54,20 +54,21 @@ std::vector<StoredPicture> storedPictures(std::span<const Chunk> chunks) {
   const bool hasModern =
       std::any_of(out.begin(), out.end(), [](const StoredPicture& i) { return i.rank >= 4; });
   if (hasModern)
-    out.erase(std::remove_if(out.begin(), out.end(), [](const StoredPicture& i) { return i.rank < 4; }),
-              out.end());
+    out.erase(
+        std::remove_if(out.begin(), out.end(), [](const StoredPicture& i) { return i.rank < 4; }),
+        out.end());
   return out;
 }
 
 std::optional<platform::RasterImage> decodeStoredPicture(const StoredPicture& image) {
   const int edge = image.info->pixels;
   const bool argb = image.info->coding == Coding::kArgb && startsWith(image.data, "ARGB", 4);
-  if (image.info->coding == Coding::kEncoded ||
-      (image.info->coding == Coding::kArgb && !argb)) {
+  if (image.info->coding == Coding::kEncoded || (image.info->coding == Coding::kArgb && !argb)) {
     std::optional<platform::RasterImage> picture;
     const platform::PictureFormat format = platform::sniffFormat(image.data);
     if (format == platform::PictureFormat::kPng) picture = platform::decodePng(image.data);
-    if (format == platform::PictureFormat::kJpeg2000) picture = platform::decodeJpeg2000(image.data);
+    if (format == platform::PictureFormat::kJpeg2000)
+      picture = platform::decodeJpeg2000(image.data);
     if (!picture || picture->width() != edge || picture->height() != edge) return std::nullopt;
     return picture;
   }
@@ -79,8 +80,7 @@ std::optional<platform::RasterImage> decodeStoredPicture(const StoredPicture& im
       ok = decodeArgb(image.data.subspan(4), edge, pixels.get());
       break;
     case Coding::kRgb:
-      ok =
-          decodeRgb(image.data, edge, image.info->type == fourcc("it32"), pixels.get());
+      ok = decodeRgb(image.data, edge, image.info->type == fourcc("it32"), pixels.get());
       if (ok && !image.mask.empty()) ok = applyMask(image.mask, edge, pixels.get());
       break;
     default:

@@ -1,7 +1,7 @@
 #include "iconset/write_icns.h"
 
-#include "iconset/convert.h"
 #include "icns/icon_set.h"
+#include "iconset/convert.h"
 #include "platform/codecs/codecs.h"
 
 namespace {

@@ -8,8 +8,8 @@
 
 // Stages one PNG per entry, named by its size and scale, in an "icon.iconset" directory inside
 // a fresh scratch directory and has the converter build the container at outputPath. Entries
-// sharing one picture (RasterImage copies) share its encoding. The scratch directory is removed on every
-// way out once the icon-set directory exists. Nothing on success, else the first error.
+// sharing one picture (RasterImage copies) share its encoding. The scratch directory is removed on
+// every way out once the icon-set directory exists. Nothing on success, else the first error.
 std::optional<IconError> writeIcns(const std::vector<RenderedEntry>& cgImages,
                                    const std::string& outputPath);
 

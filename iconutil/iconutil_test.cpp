@@ -31,7 +31,8 @@ std::string makeIconset(const TempDir& dir, const std::string& name = "App.icons
   ::mkdir(path.c_str(), 0755);
   int seed = 0;
   for (const icns::IconSetEntry& entry : icns::kIconSet)
-    testing_support::writeBytes(path + "/" + entry.fileName(), pngOf(patterned(entry.size, ++seed)));
+    testing_support::writeBytes(path + "/" + entry.fileName(),
+                                pngOf(patterned(entry.size, ++seed)));
   return path;
 }
 

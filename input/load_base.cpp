@@ -11,9 +11,9 @@
 namespace {
 
 bool isContainer(std::span<const uint8_t> bytes) {
-  return bytes.size() >= 4 && icns::fourcc("icns") == (uint32_t(bytes[0]) << 24 |
-                                                       uint32_t(bytes[1]) << 16 |
-                                                       uint32_t(bytes[2]) << 8 | bytes[3]);
+  return bytes.size() >= 4 &&
+         icns::fourcc("icns") == (uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 |
+                                  uint32_t(bytes[2]) << 8 | bytes[3]);
 }
 
 // Every stored picture of the container, each decoded from a copy of the file kept for them.
@@ -34,9 +34,8 @@ std::optional<platform::Image> decodeContainer(std::span<const uint8_t> bytes) {
 std::optional<platform::Image> loadBaseImage(const std::string& path) {
   // A file of no format the loader reads is refused from its first bytes, whatever its size.
   Result<std::vector<uint8_t>> head = platform::readFilePrefix(path, 16);
-  if (!head.ok() ||
-      (!isContainer(head.value()) &&
-       platform::sniffFormat(head.value()) == platform::PictureFormat::kUnknown))
+  if (!head.ok() || (!isContainer(head.value()) &&
+                     platform::sniffFormat(head.value()) == platform::PictureFormat::kUnknown))
     return std::nullopt;
   Result<std::vector<uint8_t>> bytes = platform::readFile(path, platform::kLimits.maxInputBytes);
   if (!bytes.ok()) return std::nullopt;

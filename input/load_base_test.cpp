@@ -184,8 +184,7 @@ std::vector<uint8_t> container(
 }
 
 std::vector<uint8_t> solidPng(int edge, uint8_t r, uint8_t g, uint8_t b) {
-  return *platform::encodePng(testing_support::solidPicture(edge, edge, r, g, b, 255),
-                              edge, edge);
+  return *platform::encodePng(testing_support::solidPicture(edge, edge, r, g, b, 255), edge, edge);
 }
 
 RasterImage onlyPicture(const std::vector<uint8_t>& file, int pixels = 16) {

@@ -73,8 +73,8 @@ TEST(Faults, OutputDirectoryNotWritable) {
   ::mkdir((dir / "locked").c_str(), 0555);
   RunOptions unprivileged;
   unprivileged.asNobody = true;
-  const auto locked = badgewright(job(stage.file("App.png"), dir / "locked/out.icns"),
-                                  unprivileged, stage.badgewright());
+  const auto locked = badgewright(job(stage.file("App.png"), dir / "locked/out.icns"), unprivileged,
+                                  stage.badgewright());
   EXPECT_EQ(locked.status, 5);
   EXPECT_EQ(locked.err,
             "icns write failed: iconutil failed: iconutil: could not create a file beside " +

@@ -12,11 +12,14 @@ fail() { echo "package test: $*" >&2; exit 1; }
 
 dpkg-deb -x "$deb" "$root/fs"
 for f in usr/bin/badgewright usr/bin/iconutil usr/share/man/man1/badgewright.1.gz \
-         usr/share/man/man1/iconutil.1.gz; do
+         usr/share/man/man1/iconutil.1.gz usr/share/doc/badgewright/copyright; do
   [ -s "$root/fs/$f" ] || fail "$f missing from the package"
 done
 man -l "$root/fs/usr/share/man/man1/badgewright.1.gz" 2>/dev/null | grep -q "badged variant" ||
   fail "the badgewright man page does not render"
+
+grep -q "License: OFL-1.1" "$root/fs/usr/share/doc/badgewright/copyright" ||
+  fail "the copyright file lacks the licence of the embedded font"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libpng16-16 libicu72 libfreetype6 libharfbuzz0b libjpeg62-turbo; do

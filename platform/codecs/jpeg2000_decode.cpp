@@ -90,8 +90,8 @@ std::optional<RasterImage> decodeJpeg2000(std::span<const uint8_t> bytes) {
   }
   Image image(raw);
   const uint32_t w = image->x1 - image->x0, h = image->y1 - image->y0;
-  if (image->x1 <= image->x0 || image->y1 <= image->y0 || w > kLimits.maxJpeg2000Edge || h > kLimits.maxJpeg2000Edge ||
-      image->numcomps < 1 || image->numcomps > 4)
+  if (image->x1 <= image->x0 || image->y1 <= image->y0 || w > kLimits.maxJpeg2000Edge ||
+      h > kLimits.maxJpeg2000Edge || image->numcomps < 1 || image->numcomps > 4)
     return std::nullopt;
   if (!opj_decode(codec.get(), stream.get(), image.get()) ||
       !opj_end_decompress(codec.get(), stream.get()))

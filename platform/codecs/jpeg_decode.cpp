@@ -34,8 +34,8 @@ void onMessage(j_common_ptr cinfo, int level) {
 // needing more is refused before the memory is taken.
 long memoryAllowed(size_t fileBytes) {
   return static_cast<long>(
-      std::max<uint64_t>(kLimits.jpegMemoryBase, std::min<uint64_t>(fileBytes, 1u << 30) *
-                                                     kLimits.jpegMemoryPerFileByte));
+      std::max<uint64_t>(kLimits.jpegMemoryBase,
+                         std::min<uint64_t>(fileBytes, 1u << 30) * kLimits.jpegMemoryPerFileByte));
 }
 
 void onProgress(j_common_ptr cinfo) {

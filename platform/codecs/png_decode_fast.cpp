@@ -1,6 +1,8 @@
 // A fast path for the PNG files this project writes and most icons hold: 8-bit grey, grey with
 // alpha, RGB or RGBA, not interlaced. The whole zlib stream is inflated by libdeflate in one call
 // into a buffer of the exact size the header implies; anything else is left to libpng.
+#include "platform/codecs/png_decode_fast.h"
+
 #include <libdeflate.h>
 
 #include <cstring>
@@ -8,7 +10,6 @@
 #include <vector>
 
 #include "platform/codecs/limits.h"
-#include "platform/codecs/png_decode_fast.h"
 #include "platform/os/handle.h"
 
 namespace platform {

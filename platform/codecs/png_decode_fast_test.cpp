@@ -1,10 +1,10 @@
+#include "platform/codecs/png_decode_fast.h"
+
 #include <gtest/gtest.h>
 #include <libdeflate.h>
 #include <png.h>
 
 #include <cstring>
-
-#include "platform/codecs/png_decode_fast.h"
 
 #include "platform/codecs/codecs.h"
 #include "tests/test_support.h"

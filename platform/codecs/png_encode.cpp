@@ -69,7 +69,8 @@ void filterRow(const uint8_t* row, const uint8_t* prev, size_t n, uint8_t* trial
 std::optional<std::vector<uint8_t>> encodePng(const RasterImage& image, double nominalWidth,
                                               double nominalHeight) {
   const int w = image.width(), h = image.height();
-  if (w < 1 || h < 1 || w > kLimits.maxPictureEdge || h > kLimits.maxPictureEdge) return std::nullopt;
+  if (w < 1 || h < 1 || w > kLimits.maxPictureEdge || h > kLimits.maxPictureEdge)
+    return std::nullopt;
   if (!(nominalWidth > 0) || !(nominalHeight > 0)) return std::nullopt;
   const size_t rowBytes = static_cast<size_t>(w) * kBpp;
   const size_t filteredSize = (rowBytes + 1) * h;

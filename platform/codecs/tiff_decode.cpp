@@ -43,9 +43,8 @@ std::optional<RasterImage> decodeTiff(std::span<const uint8_t> bytes) {
   TIFFSetErrorHandler(nullptr);
   TIFFSetWarningHandler(nullptr);
   TiffMemory memory{bytes};
-  Tiff tiff(TIFFClientOpen("input", "rm", &memory, tiffRead, tiffWrite,
-                                                        tiffSeek, tiffClose, tiffSize, tiffMap,
-                                                        tiffUnmap));
+  Tiff tiff(TIFFClientOpen("input", "rm", &memory, tiffRead, tiffWrite, tiffSeek, tiffClose,
+                           tiffSize, tiffMap, tiffUnmap));
   if (!tiff) return std::nullopt;
   uint32_t w = 0, h = 0;
   TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &w);

@@ -68,7 +68,8 @@ void DrawingContext::fillOval(Rect rect) {
 
 void DrawingContext::drawImage(const Image& image, Rect rect) {
   if (!(rect.width > 0) || !(rect.height > 0)) return;
-  const double largest = std::min(std::max(rect.width, rect.height), double(kLimits.maxPictureEdge));
+  const double largest =
+      std::min(std::max(rect.width, rect.height), double(kLimits.maxPictureEdge));
   if (Pyramid* pyramid = image.pyramidFor(static_cast<int>(std::ceil(largest))))
     drawPicture(canvasPixels(*canvas_), *pyramid, rect);
 }

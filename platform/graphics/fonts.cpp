@@ -27,12 +27,12 @@ Fonts::Fonts() {
   if (FT_New_Memory_Face(lib, kEmbeddedFont, static_cast<FT_Long>(kEmbeddedFontSize), 0, &face) !=
       0)
     return;
-  primary_ = FontFace::make(
-      FontFace::FtFace(face),
-      FontFace::HbBlob(hb_blob_create(reinterpret_cast<const char*>(kEmbeddedFont),
-                                      static_cast<unsigned>(kEmbeddedFontSize),
-                                      HB_MEMORY_MODE_READONLY, nullptr, nullptr)),
-      0);
+  primary_ =
+      FontFace::make(FontFace::FtFace(face),
+                     FontFace::HbBlob(hb_blob_create(reinterpret_cast<const char*>(kEmbeddedFont),
+                                                     static_cast<unsigned>(kEmbeddedFontSize),
+                                                     HB_MEMORY_MODE_READONLY, nullptr, nullptr)),
+                     0);
 }
 
 Fonts::~Fonts() {
@@ -83,9 +83,9 @@ FontFace* Fonts::findFallback(char32_t cp) {
       FT_Face face = nullptr;
       std::unique_ptr<FontFace> loaded;
       if (FT_New_Face(library_.get(), path, index, &face) == 0)
-        loaded = FontFace::make(FontFace::FtFace(face),
-                                FontFace::HbBlob(hb_blob_create_from_file(path)),
-                                static_cast<unsigned>(index));
+        loaded =
+            FontFace::make(FontFace::FtFace(face), FontFace::HbBlob(hb_blob_create_from_file(path)),
+                           static_cast<unsigned>(index));
       it = byFile_.emplace(key, std::move(loaded)).first;
     }
     if (it->second && it->second->covers(cp)) return it->second.get();

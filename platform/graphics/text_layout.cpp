@@ -98,8 +98,7 @@ Size measureText(const StyledText& text) {
   return {line.width, line.ascent + line.descent + line.gap};
 }
 
-void drawLine(CanvasPixels px, const TextLine& line, double startX, double baseline,
-              Pixel4 color) {
+void drawLine(CanvasPixels px, const TextLine& line, double startX, double baseline, Pixel4 color) {
   SpanTarget target{px, color};
   const int s = target.px.size;
   // Outlines are placed in 26.6 fixed point; anything that far outside the canvas is skipped.

@@ -111,7 +111,8 @@ std::optional<IconError> replaceFile(const std::string& path, std::span<const ui
   Fd fd(::mkstemp(temp.data()));
   if (fd.get() < 0) return posixError(errno, "could not create a file beside " + path);
   int error = 0;
-  if (::fchmod(fd.get(), 0666 & ~currentUmask()) != 0 || !writeAll(fd.get(), bytes) || ::fsync(fd.get()) != 0)
+  if (::fchmod(fd.get(), 0666 & ~currentUmask()) != 0 || !writeAll(fd.get(), bytes) ||
+      ::fsync(fd.get()) != 0)
     error = errno;
   if (::close(fd.release()) != 0 && error == 0) error = errno;
   if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
