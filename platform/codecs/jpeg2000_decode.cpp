@@ -84,11 +84,9 @@ std::optional<RasterImage> decodeJpeg2000(std::span<const uint8_t> bytes) {
   if (!opj_setup_decoder(codec.get(), &params)) return std::nullopt;
 
   opj_image_t* raw = nullptr;
-  if (!opj_read_header(stream.get(), codec.get(), &raw)) {
-    opj_image_destroy(raw);
-    return std::nullopt;
-  }
-  Image image(raw);
+  const bool header = opj_read_header(stream.get(), codec.get(), &raw);
+  const Image image(raw);
+  if (!header) return std::nullopt;
   const uint32_t w = image->x1 - image->x0, h = image->y1 - image->y0;
   if (image->x1 <= image->x0 || image->y1 <= image->y0 || w > kLimits.maxJpeg2000Edge ||
       h > kLimits.maxJpeg2000Edge || image->numcomps < 1 || image->numcomps > 4)

@@ -86,4 +86,37 @@ TEST(Files, WritesAndReplacements) {
   EXPECT_FALSE(platform::readFile(dir.path(), 100).ok());
 }
 
+TEST(Files, ItemKindsAndDirectoriesBuiltBesideAnItem) {
+  TempDir dir;
+  testing_support::writeText(dir / "file", "x");
+  ::symlink("file", (dir / "link").c_str());
+  ::mkfifo((dir / "fifo").c_str(), 0600);
+  using platform::ItemKind;
+  const struct {
+    const char* name;
+    bool follow;
+    ItemKind kind;
+  } cases[] = {{"file", false, ItemKind::kRegularFile}, {"link", false, ItemKind::kOther},
+               {"link", true, ItemKind::kRegularFile},  {"fifo", true, ItemKind::kOther},
+               {"", true, ItemKind::kDirectory},        {"absent", true, ItemKind::kMissing}};
+  for (const auto& c : cases)
+    EXPECT_EQ(platform::itemKind(dir / c.name, c.follow), c.kind) << c.name << " " << c.follow;
+
+  const mode_t old = ::umask(027);
+  const auto beside = platform::makeDirectoryBeside(dir / "App.iconset");
+  ::umask(old);
+  ASSERT_TRUE(beside.ok()) << beside.error().description;
+  const Result<std::string>& made = beside;
+  EXPECT_EQ(made.value().rfind(dir / "App.iconset.tmp-", 0), 0u) << made.value();
+  struct stat st;
+  ASSERT_EQ(::stat(made.value().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0750u);
+  EXPECT_FALSE(platform::renameItem(made.value(), dir / "App.iconset"));
+  EXPECT_EQ(platform::itemKind(dir / "App.iconset", false), ItemKind::kDirectory);
+  const auto refused = platform::renameItem(dir / "absent", dir / "other");
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->code, ENOENT);
+  EXPECT_FALSE(platform::makeDirectoryBeside(dir / "no/such/App.iconset").ok());
+}
+
 }  // namespace
