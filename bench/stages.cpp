@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/driver.h"
+#include "icns/icon_set.h"
 #include "iconset/write_icns.h"
 #include "iconutil/iconutil.h"
 #include "input/load_base.h"
@@ -126,7 +127,7 @@ int main(int argc, char** argv) {
   platform::removeItem(iconset);
   platform::makeDirectory(iconset);
   for (const auto& p : pictures)
-    platform::writeFile(platform::joinPath(iconset, iconsetFileName(p.size, p.scale)),
+    platform::writeFile(platform::joinPath(iconset, icns::iconsetFileName(p.size, p.scale)),
                         *platform::encodePng(p.image, p.size, p.size));
   print("container (iconutil -c icns, in process)",
         measure(
