@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/codecs/limits.h"
+#include "platform/graphics/resample.h"
 #include "platform/graphics/text.h"
 #include "platform/os/handle.h"
 #include "platform/unicode/unicode.h"
@@ -21,27 +23,44 @@ TextLine layoutLine(const std::string& text, double pointSize) {
   FontFace* primary = fonts.primary();
   if (!primary) return line;
   const auto addMetrics = [&](FontFace* face) {
-    const double scale = pointSize / face->unitsPerEm();
-    const FT_Face ft = face->ft();
-    line.ascent = std::max(line.ascent, ft->ascender * scale);
-    line.descent = std::max(line.descent, -ft->descender * scale);
-    line.gap = std::max(line.gap, (ft->height - ft->ascender + ft->descender) * scale);
+    const FontFace::Metrics& m = face->metrics();
+    const double scale = pointSize / m.unitsPerEm;
+    line.ascent = std::max(line.ascent, m.ascender * scale);
+    line.descent = std::max(line.descent, -m.descender * scale);
+    line.gap = std::max(line.gap, m.lineGap * scale);
   };
   addMetrics(primary);
 
-  // Runs of consecutive characters set with the same face.
+  // The characters in visual order: directional runs left to right, and within each run
+  // consecutive characters set with the same face, in reverse for a right-to-left run. A
+  // character with nothing visible stays with the face before it.
   struct Run {
     FontFace* face;
     size_t begin, end;
+    bool rightToLeft;
   };
+  const std::vector<std::string_view> clusters = graphemeClusters(text);
   std::vector<Run> runs;
-  for (std::string_view cluster : graphemeClusters(text)) {
-    const size_t begin = static_cast<size_t>(cluster.data() - text.data());
-    FontFace* face = fonts.faceFor(codePoints(cluster).front());
-    if (!runs.empty() && runs.back().face == face && runs.back().end == begin)
-      runs.back().end = begin + cluster.size();
-    else
-      runs.push_back({face, begin, begin + cluster.size()});
+  for (const BidiRun& directional : bidiRuns(text)) {
+    const size_t first = runs.size();
+    for (std::string_view cluster : clusters) {
+      const size_t begin = static_cast<size_t>(cluster.data() - text.data());
+      if (begin < directional.begin || begin >= directional.end) continue;
+      const size_t end = std::min(begin + cluster.size(), directional.end);
+      std::u32string visible;
+      bool emoji = false;
+      for (char32_t cp : codePoints(cluster)) {
+        if (!isInvisibleCodePoint(cp)) visible.push_back(cp);
+        emoji = emoji || asksForEmojiPresentation(cp);
+      }
+      FontFace* face = visible.empty() ? (runs.size() > first ? runs.back().face : primary)
+                                       : fonts.faceFor(visible, emoji);
+      if (runs.size() > first && runs.back().face == face && runs.back().end == begin)
+        runs.back().end = end;
+      else
+        runs.push_back({face, begin, end, directional.rightToLeft});
+    }
+    if (directional.rightToLeft) std::reverse(runs.begin() + first, runs.end());
   }
 
   const Handle<hb_buffer_t, hb_buffer_destroy> buffer(hb_buffer_create());
@@ -51,15 +70,18 @@ TextLine layoutLine(const std::string& text, double pointSize) {
     hb_buffer_clear_contents(buffer.get());
     hb_buffer_add_utf8(buffer.get(), text.data(), static_cast<int>(text.size()),
                        static_cast<unsigned>(run.begin), static_cast<int>(run.end - run.begin));
+    hb_buffer_set_direction(buffer.get(), run.rightToLeft ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
     hb_buffer_guess_segment_properties(buffer.get());
     hb_shape(run.face->hb(), buffer.get(), nullptr, 0);
     unsigned n = 0;
     const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer.get(), &n);
     const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buffer.get(), &n);
     const double scale = pointSize / run.face->unitsPerEm();
+    // HarfBuzz gives the glyphs of a right-to-left run in visual order already.
     for (unsigned g = 0; g < n; ++g) {
-      line.glyphs.push_back(
-          {run.face, info[g].codepoint, pen + pos[g].x_offset * scale, pos[g].y_offset * scale});
+      const bool visible = !isInvisibleCodePoint(codePointAt(text, info[g].cluster));
+      line.glyphs.push_back({run.face, info[g].codepoint, pen + pos[g].x_offset * scale,
+                             pos[g].y_offset * scale, visible});
       pen += pos[g].x_advance * scale;
     }
   }
@@ -98,13 +120,64 @@ Size measureText(const StyledText& text) {
   return {line.width, line.ascent + line.descent + line.gap};
 }
 
+// A colour glyph: its bitmap from the smallest strike at least the size (the largest when none
+// is), or for a scalable colour face rendered at the size, scaled into place by the picture
+// resampler. Colour glyphs keep their own colours.
+void drawColourGlyph(CanvasPixels px, const FontFace& face, unsigned glyph, double ox, double oy,
+                     double pointSize) {
+  const FT_Face ft = face.ft();
+  if (FT_HAS_FIXED_SIZES(ft) && !FT_IS_SCALABLE(ft)) {
+    int best = 0;
+    for (int i = 1; i < ft->num_fixed_sizes; ++i) {
+      const double size = ft->available_sizes[i].y_ppem / 64.0;
+      const double chosen = ft->available_sizes[best].y_ppem / 64.0;
+      if ((chosen < pointSize && size > chosen) || (size >= pointSize && size < chosen)) best = i;
+    }
+    if (FT_Select_Size(ft, best) != 0) return;
+  } else if (FT_Set_Pixel_Sizes(ft, 0, static_cast<FT_UInt>(std::clamp(
+                                          std::lround(pointSize), 1l, long(kLimits.maxPictureEdge)))) != 0) {
+    return;
+  }
+  if (FT_Load_Glyph(ft, glyph, FT_LOAD_COLOR) != 0) return;
+  if (ft->glyph->format != FT_GLYPH_FORMAT_BITMAP &&
+      FT_Render_Glyph(ft->glyph, FT_RENDER_MODE_NORMAL) != 0)
+    return;
+  const FT_Bitmap& bitmap = ft->glyph->bitmap;
+  const int w = static_cast<int>(bitmap.width), h = static_cast<int>(bitmap.rows);
+  if (bitmap.pixel_mode != FT_PIXEL_MODE_BGRA || w < 1 || h < 1 || ft->size->metrics.y_ppem == 0)
+    return;
+  PixelBuffer pixels = allocatePixels(w, h);
+  if (!pixels) return;
+  // FreeType's colour bitmaps are premultiplied BGRA.
+  for (int y = 0; y < h; ++y) {
+    const uint8_t* in = bitmap.buffer + static_cast<ptrdiff_t>(y) * bitmap.pitch;
+    uint8_t* out = pixels.get() + static_cast<size_t>(y) * w * 4;
+    for (int x = 0; x < w; ++x, in += 4, out += 4) {
+      const int a = in[3];
+      if (a == 0) continue;
+      for (int c = 0; c < 3; ++c) out[c] = static_cast<uint8_t>(std::min(255, (in[2 - c] * 255 + a / 2) / a));
+      out[3] = static_cast<uint8_t>(a);
+    }
+  }
+  Pyramid pyramid(RasterImage(w, h, std::move(pixels)));
+  const double scale = pointSize / ft->size->metrics.y_ppem;
+  const double left = ox + ft->glyph->bitmap_left * scale, top = oy + ft->glyph->bitmap_top * scale;
+  drawPicture(px, pyramid, Rect{left, top - h * scale, w * scale, h * scale});
+}
+
 void drawLine(CanvasPixels px, const TextLine& line, double startX, double baseline, Pixel4 color) {
   SpanTarget target{px, color};
   const int s = target.px.size;
   // Outlines are placed in 26.6 fixed point; anything that far outside the canvas is skipped.
   constexpr double kLimit = 1 << 20;
   for (const PlacedGlyph& glyph : line.glyphs) {
+    if (!glyph.visible) continue;
     const FT_Face face = glyph.face->ft();
+    if (glyph.face->colour()) {
+      drawColourGlyph(px, *glyph.face, glyph.glyph, startX + glyph.x, baseline + glyph.y,
+                      line.pointSize);
+      continue;
+    }
     if (FT_Load_Glyph(face, glyph.glyph, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP))
       continue;
     if (face->glyph->format != FT_GLYPH_FORMAT_OUTLINE) continue;

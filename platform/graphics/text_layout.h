@@ -12,6 +12,7 @@ struct PlacedGlyph {
   FontFace* face;
   unsigned glyph;
   double x, y;  // pen position in points from the line start, on the baseline, y up
+  bool visible;  // false for the glyph of a character that shows nothing (a control, say)
 };
 
 struct TextLine {

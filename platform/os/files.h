@@ -1,6 +1,7 @@
 #pragma once
 // File and process services. Errors carry the service's domain, code and description.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -88,6 +89,10 @@ std::optional<std::string> executableDirectory();
 // 0, 1 and 2 that is closed, so that no file opened later takes one of their numbers and
 // receives what was meant for a standard stream.
 void prepareProcess();
+
+// Runs work with standard error pointed at /dev/null, for libraries that print messages of
+// their own which a successful run must not show.
+void withStandardErrorSilenced(const std::function<void()>& work);
 
 // Writes the message to standard error in one write; a failure is not reported, as nothing
 // could report it.

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 
 #include "platform/os/files.h"
 #include "platform/os/handle.h"
@@ -66,6 +67,19 @@ Result<ChildExit> runChild(const std::string& executable,
 
 void writeStandardError(std::string_view message) {
   [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, message.data(), message.size());
+}
+
+void withStandardErrorSilenced(const std::function<void()>& work) {
+  std::fflush(stderr);
+  Fd saved(::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3));
+  Fd null(::open("/dev/null", O_WRONLY | O_CLOEXEC));
+  const bool silenced =
+      saved.get() >= 0 && null.get() >= 0 && ::dup2(null.get(), STDERR_FILENO) >= 0;
+  work();
+  if (silenced) {
+    std::fflush(stderr);
+    ::dup2(saved.get(), STDERR_FILENO);
+  }
 }
 
 void prepareProcess() {

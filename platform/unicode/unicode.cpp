@@ -1,6 +1,7 @@
 #include "platform/unicode/unicode.h"
 
 #include <unicode/brkiter.h>
+#include <unicode/ubidi.h>
 #include <unicode/uchar.h>
 #include <unicode/ustring.h>
 #include <unicode/utext.h>
@@ -91,6 +92,13 @@ bool isValidUtf8(std::string_view bytes) {
     i += len;
   }
   return true;
+}
+
+char32_t codePointAt(std::string_view text, size_t at) {
+  if (at >= text.size()) return 0xFFFD;
+  size_t bad;
+  const size_t len = sequenceLength(text, at, &bad);
+  return len ? decodeAt(text, at, len) : 0xFFFD;
 }
 
 std::vector<char32_t> codePoints(std::string_view text) {
@@ -198,6 +206,60 @@ std::string uppercaseCodePoint(char32_t cp) {
     appendUtf8(out, static_cast<char32_t>(c));
   }
   return out;
+}
+
+bool isInvisibleCodePoint(char32_t cp) {
+  const auto c = static_cast<UChar32>(cp);
+  const int8_t type = u_charType(c);
+  return type == U_CONTROL_CHAR || type == U_LINE_SEPARATOR || type == U_PARAGRAPH_SEPARATOR ||
+         u_hasBinaryProperty(c, UCHAR_DEFAULT_IGNORABLE_CODE_POINT);
+}
+
+bool asksForEmojiPresentation(char32_t cp) {
+  const auto c = static_cast<UChar32>(cp);
+  return cp == 0xFE0F || u_hasBinaryProperty(c, UCHAR_EMOJI_PRESENTATION) ||
+         u_hasBinaryProperty(c, UCHAR_REGIONAL_INDICATOR) ||
+         u_hasBinaryProperty(c, UCHAR_EMOJI_MODIFIER);
+}
+
+std::vector<BidiRun> bidiRuns(std::string_view text) {
+  if (text.empty()) return {};
+  // ICU works on UTF-16; byteAt maps each UTF-16 unit back to the byte its code point starts at.
+  std::u16string units;
+  std::vector<size_t> byteAt;
+  for (size_t i = 0; i < text.size();) {
+    size_t bad;
+    size_t len = sequenceLength(text, i, &bad);
+    const char32_t cp = len ? decodeAt(text, i, len) : 0xFFFD;
+    if (len == 0) len = bad;
+    const size_t before = units.size();
+    if (cp >= 0x10000) {
+      units.push_back(static_cast<char16_t>(0xD7C0 + (cp >> 10)));
+      units.push_back(static_cast<char16_t>(0xDC00 | (cp & 0x3FF)));
+    } else {
+      units.push_back(static_cast<char16_t>(cp));
+    }
+    byteAt.insert(byteAt.end(), units.size() - before, i);
+    i += len;
+  }
+  byteAt.push_back(text.size());
+  const std::vector<BidiRun> whole = {{0, text.size(), false}};
+  UErrorCode status = U_ZERO_ERROR;
+  const Handle<UBiDi, ubidi_close> bidi(
+      ubidi_openSized(static_cast<int32_t>(units.size()), 0, &status));
+  if (U_FAILURE(status)) return whole;
+  ubidi_setPara(bidi.get(), units.data(), static_cast<int32_t>(units.size()), UBIDI_DEFAULT_LTR,
+                nullptr, &status);
+  const int32_t count = ubidi_countRuns(bidi.get(), &status);
+  if (U_FAILURE(status)) return whole;
+  std::vector<BidiRun> runs;
+  for (int32_t r = 0; r < count; ++r) {
+    int32_t start = 0, length = 0;
+    const UBiDiDirection direction = ubidi_getVisualRun(bidi.get(), r, &start, &length);
+    runs.push_back({byteAt[static_cast<size_t>(start)],
+                    byteAt[static_cast<size_t>(start + length)], direction == UBIDI_RTL});
+  }
+  return runs;
 }
 
 }  // namespace platform
