@@ -149,6 +149,17 @@ TEST(RenderIcon, TextChoices) {
   EXPECT_GT(whiteInDisc(*initial), 2000);
 }
 
+TEST(RenderIcon, ALabelStartingWithAnInvisibleCharacterDrawsNoText) {
+  const char* labels[] = {"\t3", "\nB", "\r\n12", "\x01x",
+                          "\xE2\x80\x8B"
+                          "7"};
+  for (const char* label : labels) {
+    const auto image = renderIcon(greenBase(), 256, label, kBlue);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(whiteInDisc(*image), 0) << int(label[0]);
+  }
+}
+
 TEST(RenderIcon, LongCounterIsNeitherShrunkNorCut) {
   const int size = 1024;
   const Geometry g(size);

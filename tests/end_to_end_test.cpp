@@ -153,6 +153,24 @@ TEST(EndToEnd, PngAndJpegBasesAndRelativePaths) {
   EXPECT_TRUE(loadBaseImage(dir / "j.icns"));
 }
 
+TEST(EndToEnd, ASuccessfulRunPrintsNothingWhateverTheFontConfiguration) {
+  TempDir dir;
+  testing_support::writeText(dir / "empty.conf", "<?xml version=\"1.0\"?>\n<fontconfig/>\n");
+  // Characters only the machine's fonts have, so that fontconfig is started.
+  for (const std::string& config : {dir / "missing.conf", dir / "empty.conf"}) {
+    std::vector<std::string> argv = {testing_support::badgewrightBinary(),
+                                     "--input",
+                                     sample("App.png"),
+                                     "--output",
+                                     dir / "out.icns",
+                                     "--label",
+                                     "\xD9\xA3\xD9\xA4"};
+    const auto result = run(argv, {"FONTCONFIG_FILE=" + config});
+    EXPECT_EQ(result.status, 0) << config;
+    EXPECT_EQ(result.err, "") << config;
+  }
+}
+
 // A copy of badgewright with a fake converter beside it.
 class FakeConverter : public ::testing::Test {
  protected:

@@ -81,8 +81,9 @@ FontFace* Fonts::load(const char* file, int index) {
     FT_Face face = nullptr;
     std::unique_ptr<FontFace> loaded;
     if (FT_New_Face(library_.get(), file, index, &face) == 0)
-      loaded = FontFace::make(FontFace::FtFace(face), FontFace::HbBlob(hb_blob_create_from_file(file)),
-                              static_cast<unsigned>(index));
+      loaded =
+          FontFace::make(FontFace::FtFace(face), FontFace::HbBlob(hb_blob_create_from_file(file)),
+                         static_cast<unsigned>(index));
     it = byFile_.emplace(key, std::move(loaded)).first;
   }
   return it->second.get();

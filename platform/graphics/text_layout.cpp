@@ -134,8 +134,10 @@ void drawColourGlyph(CanvasPixels px, const FontFace& face, unsigned glyph, doub
       if ((chosen < pointSize && size > chosen) || (size >= pointSize && size < chosen)) best = i;
     }
     if (FT_Select_Size(ft, best) != 0) return;
-  } else if (FT_Set_Pixel_Sizes(ft, 0, static_cast<FT_UInt>(std::clamp(
-                                          std::lround(pointSize), 1l, long(kLimits.maxPictureEdge)))) != 0) {
+  } else if (FT_Set_Pixel_Sizes(ft, 0,
+                                static_cast<FT_UInt>(std::clamp(std::lround(pointSize), 1l,
+                                                                long(kLimits.maxPictureEdge)))) !=
+             0) {
     return;
   }
   if (FT_Load_Glyph(ft, glyph, FT_LOAD_COLOR) != 0) return;
@@ -155,7 +157,8 @@ void drawColourGlyph(CanvasPixels px, const FontFace& face, unsigned glyph, doub
     for (int x = 0; x < w; ++x, in += 4, out += 4) {
       const int a = in[3];
       if (a == 0) continue;
-      for (int c = 0; c < 3; ++c) out[c] = static_cast<uint8_t>(std::min(255, (in[2 - c] * 255 + a / 2) / a));
+      for (int c = 0; c < 3; ++c)
+        out[c] = static_cast<uint8_t>(std::min(255, (in[2 - c] * 255 + a / 2) / a));
       out[3] = static_cast<uint8_t>(a);
     }
   }

@@ -11,7 +11,7 @@ namespace platform {
 struct PlacedGlyph {
   FontFace* face;
   unsigned glyph;
-  double x, y;  // pen position in points from the line start, on the baseline, y up
+  double x, y;   // pen position in points from the line start, on the baseline, y up
   bool visible;  // false for the glyph of a character that shows nothing (a control, say)
 };
 

@@ -256,8 +256,8 @@ std::vector<BidiRun> bidiRuns(std::string_view text) {
   for (int32_t r = 0; r < count; ++r) {
     int32_t start = 0, length = 0;
     const UBiDiDirection direction = ubidi_getVisualRun(bidi.get(), r, &start, &length);
-    runs.push_back({byteAt[static_cast<size_t>(start)],
-                    byteAt[static_cast<size_t>(start + length)], direction == UBIDI_RTL});
+    runs.push_back({byteAt[static_cast<size_t>(start)], byteAt[static_cast<size_t>(start + length)],
+                    direction == UBIDI_RTL});
   }
   return runs;
 }

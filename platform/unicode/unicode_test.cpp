@@ -48,3 +48,44 @@ TEST(GraphemeClusters, ExtendedClusters) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(BidiRuns, VisualOrderWithTheParagraphDirectionFromTheText) {
+  struct Run {
+    size_t begin, end;
+    bool rtl;
+    bool operator==(const Run&) const = default;
+  };
+  const struct {
+    const char* text;
+    std::vector<Run> runs;
+  } cases[] = {
+      {"abc", {{0, 3, false}}},
+      {"", {}},
+      // Arabic-Indic digits alone: no strong character, so a left-to-right line of digits.
+      {"\xD9\xA1\xD9\xA2", {{0, 4, false}}},
+      // Hebrew: one right-to-left run.
+      {"\xD7\xA9\xD7\x9C", {{0, 4, true}}},
+      // Hebrew then European digits: the paragraph is right to left, so the digits stand left.
+      {"\xD7\xA9 12", {{3, 5, false}, {0, 3, true}}},
+      // Latin then Hebrew: left to right, the Hebrew run after.
+      {"ab \xD7\xA9\xD7\x9C", {{0, 3, false}, {3, 7, true}}},
+  };
+  for (const auto& c : cases) {
+    std::vector<Run> got;
+    for (const platform::BidiRun& r : platform::bidiRuns(c.text))
+      got.push_back({r.begin, r.end, r.rightToLeft});
+    EXPECT_EQ(got, c.runs) << c.text;
+  }
+}
+
+TEST(InvisibleCodePoints, ControlsIgnorablesAndSeparators) {
+  for (char32_t cp :
+       {0x09u, 0x0Au, 0x0Du, 0x01u, 0x7Fu, 0x200Bu, 0x200Du, 0xFE0Fu, 0x2028u, 0x2029u, 0xADu})
+    EXPECT_TRUE(platform::isInvisibleCodePoint(cp)) << std::hex << uint32_t(cp);
+  for (char32_t cp : {0x20u, 0x41u, 0x661u, 0x4E09u, 0x1F680u, 0x20E3u})
+    EXPECT_FALSE(platform::isInvisibleCodePoint(cp)) << std::hex << uint32_t(cp);
+}
+
+}  // namespace
