@@ -7,12 +7,15 @@ Args parseArgs(int argc, const char* const* argv) {
   const int n = argc;
   for (int i = 1; i < n;) {
     const std::string token = platform::decodeUtf8Lossy(argv[i]);
-    std::optional<std::string> value;
-    if (i + 1 < n) value = platform::decodeUtf8Lossy(argv[i + 1]);
+    std::optional<std::string> bytes, value;
+    if (i + 1 < n) {
+      bytes = argv[i + 1];
+      value = platform::decodeUtf8Lossy(*bytes);
+    }
     if (token == "--input") {
-      args.input = value;
+      args.input = bytes;
     } else if (token == "--output") {
-      args.output = value;
+      args.output = bytes;
     } else if (token == "--label") {
       args.label = value.value_or("");
     } else if (token == "--color") {

@@ -20,7 +20,9 @@ struct Args {
   bool operator==(const Args&) const = default;
 };
 
-// Reads the process argument list (argv[0] is never examined). Each argument is decoded as UTF-8
-// with U+FFFD for ill-formed bytes. Never fails: unknown tokens are skipped one at a time, and a
-// recognised option always consumes the next argument as its value when there is one.
+// Reads the process argument list (argv[0] is never examined). Options, labels and colours are
+// decoded as UTF-8 with U+FFFD for ill-formed bytes; the two paths keep their bytes, since a file
+// name is bytes, and are decoded only where they are shown. Never fails: unknown tokens are
+// skipped one at a time, and a recognised option always consumes the next argument as its value
+// when there is one.
 Args parseArgs(int argc, const char* const* argv);

@@ -60,6 +60,10 @@ TEST(ParseArgs, IllFormedUtf8BecomesReplacementCharacters) {
             "a\xEF\xBF\xBD"
             "b\xEF\xBF\xBD");
   EXPECT_EQ(a.input, "\xC3\xA9");
+  // A file name is bytes: the paths keep theirs, so that the file named is the file used.
+  const Args paths = parse({"--input", "caf\xE9.png", "--output", "out\xFF.icns"});
+  EXPECT_EQ(paths.input, "caf\xE9.png");
+  EXPECT_EQ(paths.output, "out\xFF.icns");
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #include "cli/driver.h"
 
 #include <algorithm>
+#include <new>
 
 #include "icns/icon_set.h"
 #include "iconset/write_icns.h"
 #include "input/load_base.h"
+#include "platform/unicode/unicode.h"
 #include "render/render_icon.h"
 
 namespace {
@@ -56,8 +58,16 @@ Outcome runDriver(const Pipeline& pipeline) {
 
 int badgewrightMain(int argc, const char* const* argv) {
   platform::prepareProcess();
-  args = parseArgs(argc, argv);
-  const Outcome outcome = runDriver(realPipeline());
-  if (!outcome.message.empty()) platform::writeStandardError(outcome.message);
+  Outcome outcome{5, "icns write failed: not enough memory\n"};
+  // Each stage turns memory running out into its own failure; what is left is the driver's own
+  // bookkeeping, which cannot finish the run either.
+  try {
+    args = parseArgs(argc, argv);
+    outcome = runDriver(realPipeline());
+  } catch (const std::bad_alloc&) {
+  }
+  // Messages are UTF-8; a path given in other bytes is shown with U+FFFD in their place.
+  if (!outcome.message.empty())
+    platform::writeStandardError(platform::decodeUtf8Lossy(outcome.message));
   return outcome.status;
 }

@@ -11,7 +11,7 @@ set(allowed_icns platform/codecs platform/os)
 set(allowed_input icns platform/graphics platform/codecs platform/unicode platform/os)
 set(allowed_render platform/graphics platform/codecs platform/unicode platform/os)
 set(allowed_iconset icns platform/codecs platform/unicode platform/os)
-set(allowed_iconutil icns platform/codecs platform/os)
+set(allowed_iconutil icns platform/codecs platform/unicode platform/os)
 set(allowed_cli input render iconset icns platform/graphics platform/codecs platform/unicode
     platform/os)
 set(folders platform/os platform/unicode platform/codecs platform/graphics icns input render

@@ -1,34 +1,22 @@
 #include "iconset/write_icns.h"
 
+#include <new>
+
 #include "icns/icon_set.h"
 #include "iconset/convert.h"
 #include "platform/codecs/codecs.h"
 
 namespace {
 
-// Removes the scratch directory when it goes out of scope; a failure to remove is ignored.
-class ScratchGuard {
- public:
-  explicit ScratchGuard(std::string path) : path_(std::move(path)) {}
-  ~ScratchGuard() { platform::removeItem(path_); }
-  ScratchGuard(const ScratchGuard&) = delete;
-  ScratchGuard& operator=(const ScratchGuard&) = delete;
-
- private:
-  std::string path_;
-};
-
-}  // namespace
-
-std::optional<IconError> writeIcnsWith(const std::vector<RenderedEntry>& cgImages,
-                                       const std::string& outputPath,
-                                       const std::string& converter) {
+std::optional<IconError> stageAndConvert(const std::vector<RenderedEntry>& cgImages,
+                                         const std::string& outputPath,
+                                         const std::string& converter) {
   const std::string outputLocation = platform::absolutePath(outputPath);
   Result<std::string> scratchDirectory = platform::makeScratchDirectory(outputLocation);
   if (!scratchDirectory.ok()) return scratchDirectory.error();
   const std::string iconsetDirectory = platform::joinPath(scratchDirectory.value(), "icon.iconset");
   if (auto error = platform::makeDirectory(iconsetDirectory)) return error;
-  ScratchGuard guard(scratchDirectory.value());
+  const platform::RemovalGuard guard(scratchDirectory.value());
 
   const RenderedEntry* previous = nullptr;
   std::optional<std::vector<uint8_t>> png;
@@ -45,6 +33,20 @@ std::optional<IconError> writeIcnsWith(const std::vector<RenderedEntry>& cgImage
     if (auto error = platform::writeFile(file, *png)) return error;
   }
   return convertIconset(converter, iconsetDirectory, outputPath);
+}
+
+}  // namespace
+
+std::optional<IconError> writeIcnsWith(const std::vector<RenderedEntry>& cgImages,
+                                       const std::string& outputPath,
+                                       const std::string& converter) {
+  // Memory running out is a failure like any other; the scratch directory's guard has removed
+  // it by the time this returns.
+  try {
+    return stageAndConvert(cgImages, outputPath, converter);
+  } catch (const std::bad_alloc&) {
+    return IconError{"icns", 1, "not enough memory"};
+  }
 }
 
 std::optional<IconError> writeIcns(const std::vector<RenderedEntry>& cgImages,

@@ -1,6 +1,7 @@
 #include "iconutil/iconutil.h"
 
 #include <array>
+#include <new>
 #include <optional>
 
 #include "icns/icns.h"
@@ -8,6 +9,7 @@
 #include "icns/stored_pictures.h"
 #include "platform/codecs/codecs.h"
 #include "platform/os/files.h"
+#include "platform/unicode/unicode.h"
 
 namespace {
 
@@ -117,22 +119,17 @@ IconutilOutcome toIconset(const std::string& input, std::optional<std::string> o
 
   Result<std::string> temp = platform::makeDirectoryBeside(*output);
   if (!temp.ok()) return fail(temp.error().description);
+  platform::RemovalGuard guard(temp.value());
   for (const auto& [name, png] : files) {
-    if (auto error = platform::writeFile(platform::joinPath(temp.value(), name), png)) {
-      platform::removeItem(temp.value());
+    if (auto error = platform::writeFile(platform::joinPath(temp.value(), name), png))
       return fail(error->description);
-    }
   }
-  if (auto error = platform::renameItem(temp.value(), *output)) {
-    platform::removeItem(temp.value());
-    return fail(error->description);
-  }
+  if (auto error = platform::renameItem(temp.value(), *output)) return fail(error->description);
+  guard.release();
   return {0, ""};
 }
 
-}  // namespace
-
-IconutilOutcome runIconutil(const std::vector<std::string>& arguments) {
+IconutilOutcome convert(const std::vector<std::string>& arguments) {
   std::optional<std::string> mode, output, input;
   for (size_t i = 0; i < arguments.size(); ++i) {
     const std::string& a = arguments[i];
@@ -152,10 +149,26 @@ IconutilOutcome runIconutil(const std::vector<std::string>& arguments) {
   return fail("unknown conversion type: " + *mode);
 }
 
+}  // namespace
+
+IconutilOutcome runIconutil(const std::vector<std::string>& arguments) {
+  // Memory running out is a failure like any other; what was built beside the output is gone.
+  try {
+    return convert(arguments);
+  } catch (const std::bad_alloc&) {
+    return fail("not enough memory");
+  }
+}
+
 int iconutilMain(int argc, const char* const* argv) {
   platform::prepareProcess();
-  std::vector<std::string> arguments(argv + 1, argv + argc);
-  const IconutilOutcome outcome = runIconutil(arguments);
-  if (!outcome.message.empty()) platform::writeStandardError(outcome.message);
-  return outcome.status;
+  try {
+    const IconutilOutcome outcome = runIconutil({argv + 1, argv + argc});
+    if (!outcome.message.empty())
+      platform::writeStandardError(platform::decodeUtf8Lossy(outcome.message));
+    return outcome.status;
+  } catch (const std::bad_alloc&) {
+    platform::writeStandardError("iconutil: not enough memory\n");
+    return 1;
+  }
 }

@@ -1,6 +1,7 @@
 #include "input/load_base.h"
 
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "icns/icns.h"
@@ -29,9 +30,9 @@ std::optional<platform::Image> decodeContainer(std::span<const uint8_t> bytes) {
   return platform::Image::fromRepresentations(std::move(representations));
 }
 
-}  // namespace
+std::optional<platform::Image> decodeBytes(std::span<const uint8_t> bytes);
 
-std::optional<platform::Image> loadBaseImage(const std::string& path) {
+std::optional<platform::Image> loadFile(const std::string& path) {
   // A file of no format the loader reads is refused from its first bytes, whatever its size.
   Result<std::vector<uint8_t>> head = platform::readFilePrefix(path, 16);
   if (!head.ok() || (!isContainer(head.value()) &&
@@ -39,12 +40,31 @@ std::optional<platform::Image> loadBaseImage(const std::string& path) {
     return std::nullopt;
   Result<std::vector<uint8_t>> bytes = platform::readFile(path, platform::kLimits.maxInputBytes);
   if (!bytes.ok()) return std::nullopt;
-  return decodeBaseImage(bytes.value());
+  return decodeBytes(bytes.value());
 }
 
-std::optional<platform::Image> decodeBaseImage(std::span<const uint8_t> bytes) {
+std::optional<platform::Image> decodeBytes(std::span<const uint8_t> bytes) {
   if (isContainer(bytes)) return decodeContainer(bytes);
   std::optional<platform::RasterImage> picture = platform::decodePicture(bytes);
   if (!picture) return std::nullopt;
   return platform::Image::fromPicture(std::move(*picture));
+}
+
+}  // namespace
+
+// Memory running out while loading means the input could not be loaded.
+std::optional<platform::Image> loadBaseImage(const std::string& path) {
+  try {
+    return loadFile(path);
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+}
+
+std::optional<platform::Image> decodeBaseImage(std::span<const uint8_t> bytes) {
+  try {
+    return decodeBytes(bytes);
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
 }

@@ -1,12 +1,16 @@
 #include "render/render_icon.h"
 
+#include <new>
+
 #include "render/badge_geometry.h"
 #include "render/badge_text.h"
 
 using namespace platform;
 
-std::optional<RasterImage> renderIcon(const Image& base, int size, std::string_view label,
-                                      const Color& badge) {
+namespace {
+
+std::optional<RasterImage> draw(const Image& base, int size, std::string_view label,
+                                const Color& badge) {
   std::optional<Canvas> canvas = Canvas::create(size);
   if (!canvas) return std::nullopt;
   DrawingContext context(*canvas);
@@ -30,4 +34,16 @@ std::optional<RasterImage> renderIcon(const Image& base, int size, std::string_v
         text, Rect{cx - extent.width * 0.5, cy - extent.height * 0.5, extent.width, extent.height});
   }
   return snapshot(*canvas);
+}
+
+}  // namespace
+
+std::optional<RasterImage> renderIcon(const Image& base, int size, std::string_view label,
+                                      const Color& badge) {
+  // Memory running out gives no image, as any other failure to draw does.
+  try {
+    return draw(base, size, label, badge);
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
 }

@@ -150,9 +150,7 @@ TEST(RenderIcon, TextChoices) {
 }
 
 TEST(RenderIcon, ALabelStartingWithAnInvisibleCharacterDrawsNoText) {
-  const char* labels[] = {"\t3", "\nB", "\r\n12", "\x01x",
-                          "\xE2\x80\x8B"
-                          "7"};
+  const char* labels[] = {"\t3", "\nB", "\r\n12", "\x01x", "\u200B7"};
   for (const char* label : labels) {
     const auto image = renderIcon(greenBase(), 256, label, kBlue);
     ASSERT_TRUE(image);

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
+
 #include "icns/icns.h"
 #include "input/load_base.h"
 #include "platform/codecs/codecs.h"
@@ -211,6 +213,29 @@ TEST_F(FakeConverter, StatusFiveMessages) {
     EXPECT_EQ(result.status, c.status) << c.name;
     EXPECT_TRUE(result.err == c.err) << c.name << ": " << result.err.substr(0, 200);
     EXPECT_EQ(result.out, "") << c.name;
+  }
+}
+
+TEST_F(FakeConverter, AProcessLeftHoldingTheConvertersPipeDoesNotHoldUpTheRun) {
+  // The converter's child keeps its standard error, the pipe, open for 30 s.
+  const struct {
+    const char* name;
+    std::string body;
+    int status;
+    std::string err;
+  } cases[] = {
+      {"success", "(sleep 30 >/dev/null) &\nexit 0\n", 0, ""},
+      {"failure", "echo 'no room' >&2\n(sleep 30 >/dev/null) &\nexit 1\n", 5,
+       "icns write failed: iconutil failed: no room\n\n"},
+  };
+  for (const auto& c : cases) {
+    const auto start = std::chrono::steady_clock::now();
+    const auto result = runWith(c.body);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(result.status, c.status) << c.name;
+    EXPECT_EQ(result.err, c.err) << c.name;
+    EXPECT_LT(seconds, 10) << c.name;
   }
 }
 

@@ -83,6 +83,43 @@ TEST(Faults, OutputDirectoryNotWritable) {
   EXPECT_TRUE(testing_support::listDirectory(dir / "locked").empty());
 }
 
+TEST(Faults, AnInputThatIsNoRegularFileIsRefusedAtOnce) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  ::mkdir((dir / "directory").c_str(), 0755);
+  ::symlink(sample("App.png").c_str(), (dir / "link.png").c_str());
+  const struct {
+    std::string input;
+    int status;
+  } cases[] = {{dir / "fifo", 3},
+               {dir / "directory", 3},
+               {"/dev/null", 3},
+               {"/dev/zero", 3},
+               {dir / "link.png", 0}};
+  for (const auto& c : cases) {
+    RunOptions bounded;
+    bounded.wallSeconds = 20;  // a run blocked in open() dies of SIGALRM and fails here
+    const auto result = badgewright(job(c.input, dir / "out.icns"), bounded);
+    EXPECT_EQ(result.status, c.status) << c.input << ": " << result.err;
+  }
+}
+
+TEST(Faults, PathsKeepTheirBytes) {
+  // A file name is bytes; one that is not UTF-8 names that file, not another.
+  TempDir dir;
+  const std::string input = dir / "caf\xE9.png", output = dir / "out\xE9.icns";
+  testing_support::writeBytes(input, testing_support::readBytes(sample("App.png")));
+  const auto result = badgewright(job(input, output));
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(testing_support::listDirectory(dir.path()),
+            (std::vector<std::string>{"caf\xE9.png", "out\xE9.icns"}));
+  EXPECT_EQ(chunkTypes(output).size(), 10u);
+  // Messages stay UTF-8: the path is shown with U+FFFD for the byte.
+  const auto missing = badgewright(job(dir / "gone\xE9.png", output));
+  EXPECT_EQ(missing.status, 3);
+  EXPECT_EQ(missing.err, "could not load input: " + dir / "gone\xEF\xBF\xBD.png" + "\n");
+}
+
 TEST(Faults, FileSizeLimitLeavesAnExistingOutputAsItWas) {
   // The scratch PNGs reach 100 kB but not 300 kB; the container is over 300 kB.
   const struct {
@@ -187,6 +224,42 @@ TEST(Limits, HostileFilesAreRefusedCheaply) {
     }
   }
   EXPECT_TRUE(testing_support::listDirectory(out.path()).empty());
+}
+
+TEST(Limits, RunningOutOfMemoryIsAFailureNeverAnAbort) {
+  if (!kPeakIsOurs) GTEST_SKIP() << "the sanitizers reserve more address space than any limit here";
+  bool failedAtLoad = false, succeeded = false;
+  for (long mib = 40; mib <= 160; mib += 4) {
+    TempDir out;
+    RunOptions limited;
+    limited.addressSpace = mib << 20;
+    const auto result = badgewright(job(sample("App.png"), out / "out.icns"), limited);
+    // Below some limit the dynamic loader cannot map the libraries and the tool never starts.
+    if (result.err.find("error while loading shared libraries") != std::string::npos) continue;
+    const std::string at = std::to_string(mib) + " MiB: ";
+    if (result.status == 0) {
+      EXPECT_EQ(result.err, "") << at;
+      // A size that could not be drawn is left out, as any failed render is.
+      const size_t entries = chunkTypes(out / "out.icns").size();
+      EXPECT_TRUE(entries >= 1 && entries <= 10) << at << entries;
+      succeeded |= entries == 10;
+      continue;
+    }
+    failedAtLoad |= result.status == 3;
+    EXPECT_TRUE(result.status == 3 || result.status == 4 || result.status == 5)
+        << at << result.status << " " << result.err;
+    // One message, of the run's own kinds, and no output.
+    int messages = 0;
+    for (const char* kind :
+         {"could not load input: ", "no sizes rendered\n", "icns write failed: "})
+      for (size_t at = result.err.find(kind); at != std::string::npos;
+           at = result.err.find(kind, at + 1))
+        ++messages;
+    EXPECT_EQ(messages, 1) << at << result.err;
+    EXPECT_TRUE(testing_support::listDirectory(out.path()).empty()) << at;
+  }
+  EXPECT_TRUE(failedAtLoad) << "no limit low enough to fail while loading";
+  EXPECT_TRUE(succeeded) << "no limit high enough for a whole run";
 }
 
 TEST(Limits, ALargeFileOfNoKnownFormatIsRefusedFromItsFirstBytes) {

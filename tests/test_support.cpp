@@ -124,6 +124,11 @@ ProcessResult run(const std::vector<std::string>& argv, const RunOptions& option
       const rlimit limit{rlim_t(options.cpuSeconds), rlim_t(options.cpuSeconds)};
       if (::setrlimit(RLIMIT_CPU, &limit) != 0) fail("setrlimit");
     }
+    if (options.addressSpace >= 0) {
+      const rlimit limit{rlim_t(options.addressSpace), rlim_t(options.addressSpace)};
+      if (::setrlimit(RLIMIT_AS, &limit) != 0) fail("setrlimit");
+    }
+    if (options.wallSeconds >= 0) ::alarm(static_cast<unsigned>(options.wallSeconds));
     if (options.asNobody && ::geteuid() == 0) {
       // Supplementary groups first: root's would otherwise stay with the child.
       if (::setgroups(0, nullptr) != 0) fail("setgroups");

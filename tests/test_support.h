@@ -42,6 +42,8 @@ struct RunOptions {
   std::string workingDirectory;
   long fileSizeLimit = -1;  // bytes, for RLIMIT_FSIZE; -1 leaves it alone
   long cpuSeconds = -1;     // RLIMIT_CPU; -1 leaves it alone
+  long addressSpace = -1;   // bytes, for RLIMIT_AS; -1 leaves it alone
+  int wallSeconds = -1;     // the child is ended by SIGALRM after this long; -1: no limit
   enum class Stderr { kCaptured, kClosed, kBrokenPipe } stderrMode = Stderr::kCaptured;
   bool asNobody = false;  // when run as root, drop to user and group 65534 first
 };

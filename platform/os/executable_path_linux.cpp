@@ -11,7 +11,7 @@ std::optional<std::string> executableDirectory() {
   const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size());
   if (n <= 0 || static_cast<size_t>(n) >= path.size()) return std::nullopt;
   path.resize(static_cast<size_t>(n));
-  return path.substr(0, path.rfind('/'));
+  return parentDirectory(path);
 }
 
 }  // namespace platform

@@ -15,7 +15,7 @@ std::optional<std::string> executableDirectory() {
   char resolved[PATH_MAX];
   if (!::realpath(raw, resolved)) return std::nullopt;
   const std::string path = resolved;
-  return path.substr(0, path.rfind('/'));
+  return parentDirectory(path);
 }
 
 }  // namespace platform

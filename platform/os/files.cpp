@@ -47,6 +47,12 @@ std::string joinPath(const std::string& directory, const std::string& name) {
   return directory.back() == '/' ? directory + name : directory + "/" + name;
 }
 
+std::string parentDirectory(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 Result<std::string> makeScratchDirectory(const std::string& forItem) {
   (void)forItem;  // the system's temporary directory serves any output location
   std::error_code ec;
@@ -127,11 +133,14 @@ namespace {
 
 // Reads up to `limit` bytes of a regular file; with `whole`, a larger file is an error.
 Result<std::vector<uint8_t>> readRegularFile(const std::string& path, uint64_t limit, bool whole) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Opened without blocking: opening a FIFO for reading would wait for a writer, and a device
+  // may wait too. Only a regular file (or a link to one) is read.
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   if (fd.get() < 0) return posixError(errno, "could not open " + path);
   struct stat st;
   if (::fstat(fd.get(), &st) != 0) return posixError(errno, "could not read " + path);
   if (!S_ISREG(st.st_mode)) return posixError(EINVAL, "not a regular file: " + path);
+  ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
   if (whole && static_cast<uint64_t>(st.st_size) > limit)
     return posixError(EFBIG, "too large: " + path);
   std::vector<uint8_t> bytes(

@@ -37,6 +37,8 @@ namespace platform {
 // is not otherwise normalised.
 std::string absolutePath(const std::string& path);
 std::string joinPath(const std::string& directory, const std::string& name);
+// The directory holding the item at an absolute path: "/" for an item at the root.
+std::string parentDirectory(const std::string& path);
 
 // A new, empty, uniquely named directory (mode 0700) for building a replacement of the item at
 // `forItem`, in the system's temporary directory.
@@ -51,6 +53,22 @@ std::optional<IconError> makeDirectory(const std::string& path);
 
 // Removes the item and everything in it; symbolic links are removed, never followed.
 std::optional<IconError> removeItem(const std::string& path);
+
+// Removes the item and everything in it when it goes out of scope (a failure to remove is
+// ignored), unless released first.
+class RemovalGuard {
+ public:
+  explicit RemovalGuard(std::string path) : path_(std::move(path)) {}
+  ~RemovalGuard() {
+    if (!path_.empty()) removeItem(path_);
+  }
+  RemovalGuard(const RemovalGuard&) = delete;
+  RemovalGuard& operator=(const RemovalGuard&) = delete;
+  void release() { path_.clear(); }
+
+ private:
+  std::string path_;
+};
 
 // Renames from to to, within one file system; an existing file at to is replaced.
 std::optional<IconError> renameItem(const std::string& from, const std::string& to);
@@ -81,7 +99,7 @@ struct ChildExit {
 Result<ChildExit> runChild(const std::string& executable,
                            const std::vector<std::string>& arguments);
 
-// The directory holding the running executable.
+// The directory holding the running executable, as an absolute path with links resolved.
 std::optional<std::string> executableDirectory();
 
 // Prepares the process for a run: a closed or broken standard error and a file-size limit

@@ -64,6 +64,17 @@ TEST(Files, ScratchDirectoriesAreNewPrivateAndDistinct) {
   EXPECT_FALSE(testing_support::exists(ra.value()));
 }
 
+TEST(Files, ParentDirectories) {
+  // An executable at the root has "/" for its directory, never an empty one: its converter must
+  // be "/iconutil", not a bare name looked up in the working directory.
+  EXPECT_EQ(platform::parentDirectory("/badgewright"), "/");
+  EXPECT_EQ(platform::joinPath(platform::parentDirectory("/badgewright"), "iconutil"), "/iconutil");
+  EXPECT_EQ(platform::parentDirectory("/usr/bin/badgewright"), "/usr/bin");
+  const auto here = platform::executableDirectory();
+  ASSERT_TRUE(here);
+  EXPECT_EQ(here->front(), '/');
+}
+
 TEST(Files, WritesAndReplacements) {
   TempDir dir;
   const std::vector<uint8_t> data = {1, 2, 3};

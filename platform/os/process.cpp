@@ -1,9 +1,11 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 
@@ -14,6 +16,14 @@
 extern char** environ;
 
 namespace platform {
+namespace {
+
+// How often a child whose pipe stays quiet is checked for having exited, and how long the pipe
+// of a failed child is read after it has exited.
+constexpr int kExitCheckMs = 50;
+constexpr auto kExitedWait = std::chrono::seconds(2);
+
+}  // namespace
 
 Result<ChildExit> runChild(const std::string& executable,
                            const std::vector<std::string>& arguments) {
@@ -41,19 +51,34 @@ Result<ChildExit> runChild(const std::string& executable,
   if (spawned != 0) return posixError(spawned, "could not run " + executable);
   writeEnd.reset();
   // Drain the pipe while the child runs, so that a child writing more than the pipe holds
-  // still finishes.
+  // still finishes. The pipe ends when every holder of its write end has closed it, which a
+  // process the child left behind may never do: once the child has exited, a success ends the
+  // reading at once, and a failure gets kExitedWait more to deliver the rest of its message.
   ChildExit result{0, {}};
   char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(readEnd.get(), buffer, sizeof buffer);
-    if (n > 0) {
-      result.standardError.append(buffer, static_cast<size_t>(n));
-    } else if (n == 0 || errno != EINTR) {
-      break;
-    }
-  }
   int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
+  bool exited = false;
+  auto exitedAt = std::chrono::steady_clock::time_point();
+  for (;;) {
+    if (!exited) {
+      const pid_t done = ::waitpid(pid, &status, WNOHANG);
+      if (done < 0 && errno != EINTR) return posixError(errno, "could not wait for " + executable);
+      exited = done == pid;
+      if (exited) exitedAt = std::chrono::steady_clock::now();
+    }
+    if (exited && WIFEXITED(status) && WEXITSTATUS(status) == 0) break;
+    if (exited && std::chrono::steady_clock::now() - exitedAt > kExitedWait) break;
+    pollfd readable{readEnd.get(), POLLIN, 0};
+    const int ready = ::poll(&readable, 1, exited ? 10 : kExitCheckMs);
+    if (ready < 0 && errno != EINTR) break;
+    if (ready <= 0) continue;
+    const ssize_t n = ::read(readEnd.get(), buffer, sizeof buffer);
+    if (n > 0)
+      result.standardError.append(buffer, static_cast<size_t>(n));
+    else if (n == 0 || errno != EINTR)
+      break;
+  }
+  while (!exited && ::waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) return posixError(errno, "could not wait for " + executable);
   }
   if (WIFEXITED(status))
