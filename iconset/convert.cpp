@@ -5,6 +5,8 @@
 std::optional<IconError> convertIconset(const std::string& converter,
                                         const std::string& iconsetDirectory,
                                         const std::string& outputPath) {
+  if (converter.empty())
+    return IconError{"posix", 2, "could not run iconutil: the executable's directory is unknown"};
   Result<platform::ChildExit> child = platform::runChild(
       converter, {"-c", "icns", "-o", outputPath, platform::absolutePath(iconsetDirectory)});
   if (!child.ok()) return child.error();

@@ -4,6 +4,5 @@
 // name is never returned, so nothing is looked up in the working directory or PATH.
 std::string converterPath() {
   const std::optional<std::string> directory = platform::executableDirectory();
-  return directory ? platform::joinPath(*directory, "iconutil")
-                   : "/iconutil (executable not located)";
+  return directory ? platform::joinPath(*directory, "iconutil") : "";
 }

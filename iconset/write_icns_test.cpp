@@ -99,6 +99,10 @@ TEST_F(WriteIcns, LaunchErrorsPassThrough) {
     EXPECT_EQ(error->domain, "posix");
     EXPECT_NE(error->description.find(path), std::string::npos);
   }
+  // No converter located: nothing is run, least of all a bare name from the working directory.
+  const auto unknown = writeIcnsWith(entries(), work_ / "o.icns", "");
+  ASSERT_TRUE(unknown);
+  EXPECT_EQ(unknown->description, "could not run iconutil: the executable's directory is unknown");
 }
 
 TEST_F(WriteIcns, EmptyListStillRunsTheConverter) {
