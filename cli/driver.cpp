@@ -58,16 +58,17 @@ Outcome runDriver(const Pipeline& pipeline) {
 
 int badgewrightMain(int argc, const char* const* argv) {
   platform::prepareProcess();
-  Outcome outcome{5, "icns write failed: not enough memory\n"};
   // Each stage turns memory running out into its own failure; what is left is the driver's own
   // bookkeeping, which cannot finish the run either.
   try {
     args = parseArgs(argc, argv);
-    outcome = runDriver(realPipeline());
+    const Outcome outcome = runDriver(realPipeline());
+    // Messages are UTF-8; a path given in other bytes is shown with U+FFFD in their place.
+    if (!outcome.message.empty())
+      platform::writeStandardError(platform::decodeUtf8Lossy(outcome.message));
+    return outcome.status;
   } catch (const std::bad_alloc&) {
+    platform::writeStandardError("icns write failed: not enough memory\n");
+    return 5;
   }
-  // Messages are UTF-8; a path given in other bytes is shown with U+FFFD in their place.
-  if (!outcome.message.empty())
-    platform::writeStandardError(platform::decodeUtf8Lossy(outcome.message));
-  return outcome.status;
 }

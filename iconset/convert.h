@@ -9,8 +9,9 @@
 std::string converterPath();
 
 // Runs `converter -c icns -o outputPath <absolute iconsetDirectory>`. Nothing when it exits 0;
-// a launch failure as the process services report it (an empty converter cannot be started); otherwise ("icns", status,
-// "iconutil failed: " + its standard error, or "unknown" when that is not UTF-8).
+// a launch failure as the process services report it (an empty converter cannot be started);
+// otherwise ("icns", status, "iconutil failed: " + its standard error, or "unknown" when that is
+// not UTF-8).
 std::optional<IconError> convertIconset(const std::string& converter,
                                         const std::string& iconsetDirectory,
                                         const std::string& outputPath);

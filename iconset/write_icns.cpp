@@ -14,9 +14,10 @@ std::optional<IconError> stageAndConvert(const std::vector<RenderedEntry>& cgIma
   const std::string outputLocation = platform::absolutePath(outputPath);
   Result<std::string> scratchDirectory = platform::makeScratchDirectory(outputLocation);
   if (!scratchDirectory.ok()) return scratchDirectory.error();
+  // Removed on every way out, also when the icon-set directory cannot be made in it.
+  const platform::RemovalGuard guard(scratchDirectory.value());
   const std::string iconsetDirectory = platform::joinPath(scratchDirectory.value(), "icon.iconset");
   if (auto error = platform::makeDirectory(iconsetDirectory)) return error;
-  const platform::RemovalGuard guard(scratchDirectory.value());
 
   const RenderedEntry* previous = nullptr;
   std::optional<std::vector<uint8_t>> png;

@@ -100,7 +100,8 @@ std::optional<std::vector<uint8_t>> encodePng(const RasterImage& image, double n
   }
 
   // One compressor per thread, made once: its tables are large and every run encodes several.
-  thread_local const Compressor compressor(libdeflate_alloc_compressor(kPngDeflateLevel));
+  thread_local Compressor compressor;
+  if (!compressor) compressor.reset(libdeflate_alloc_compressor(kPngDeflateLevel));
   if (!compressor) return std::nullopt;
   const size_t bound = libdeflate_zlib_compress_bound(compressor.get(), filteredSize);
   // Only the start of this buffer is written; untouched pages cost nothing.

@@ -43,10 +43,14 @@ TextLine layoutLine(const std::string& text, double pointSize) {
   std::vector<Run> runs;
   for (const BidiRun& directional : bidiRuns(text)) {
     const size_t first = runs.size();
-    for (std::string_view cluster : clusters) {
-      const size_t begin = static_cast<size_t>(cluster.data() - text.data());
-      if (begin < directional.begin || begin >= directional.end) continue;
-      const size_t end = std::min(begin + cluster.size(), directional.end);
+    for (std::string_view whole : clusters) {
+      // A character the directional runs split (a Hebrew letter with a Devanagari vowel sign,
+      // say) is set in pieces, each in its own run.
+      const size_t start = static_cast<size_t>(whole.data() - text.data());
+      const size_t begin = std::max(start, directional.begin);
+      const size_t end = std::min(start + whole.size(), directional.end);
+      if (begin >= end) continue;
+      const std::string_view cluster = std::string_view(text).substr(begin, end - begin);
       std::u32string visible;
       bool emoji = false;
       for (char32_t cp : codePoints(cluster)) {
@@ -120,10 +124,10 @@ Size measureText(const StyledText& text) {
   return {line.width, line.ascent + line.descent + line.gap};
 }
 
-// A colour glyph: its bitmap from the smallest strike at least the size (the largest when none
-// is), or for a scalable colour face rendered at the size, scaled into place by the picture
-// resampler. Colour glyphs keep their own colours.
-void drawColourGlyph(CanvasPixels px, const FontFace& face, unsigned glyph, double ox, double oy,
+// A colour glyph, false when it has no colour picture: its bitmap from the smallest strike at least
+// the size (the largest when none is), or for a scalable colour face rendered at the size, scaled
+// into place by the picture resampler. Colour glyphs keep their own colours.
+bool drawColourGlyph(CanvasPixels px, const FontFace& face, unsigned glyph, double ox, double oy,
                      double pointSize) {
   const FT_Face ft = face.ft();
   if (FT_HAS_FIXED_SIZES(ft) && !FT_IS_SCALABLE(ft)) {
@@ -133,23 +137,23 @@ void drawColourGlyph(CanvasPixels px, const FontFace& face, unsigned glyph, doub
       const double chosen = ft->available_sizes[best].y_ppem / 64.0;
       if ((chosen < pointSize && size > chosen) || (size >= pointSize && size < chosen)) best = i;
     }
-    if (FT_Select_Size(ft, best) != 0) return;
+    if (FT_Select_Size(ft, best) != 0) return false;
   } else if (FT_Set_Pixel_Sizes(ft, 0,
                                 static_cast<FT_UInt>(std::clamp(std::lround(pointSize), 1l,
                                                                 long(kLimits.maxPictureEdge)))) !=
              0) {
-    return;
+    return false;
   }
-  if (FT_Load_Glyph(ft, glyph, FT_LOAD_COLOR) != 0) return;
+  if (FT_Load_Glyph(ft, glyph, FT_LOAD_COLOR) != 0) return false;
   if (ft->glyph->format != FT_GLYPH_FORMAT_BITMAP &&
       FT_Render_Glyph(ft->glyph, FT_RENDER_MODE_NORMAL) != 0)
-    return;
+    return false;
   const FT_Bitmap& bitmap = ft->glyph->bitmap;
   const int w = static_cast<int>(bitmap.width), h = static_cast<int>(bitmap.rows);
-  if (bitmap.pixel_mode != FT_PIXEL_MODE_BGRA || w < 1 || h < 1 || ft->size->metrics.y_ppem == 0)
-    return;
+  if (bitmap.pixel_mode != FT_PIXEL_MODE_BGRA || ft->size->metrics.y_ppem == 0) return false;
+  if (w < 1 || h < 1) return true;  // nothing to show, as for a space
   PixelBuffer pixels = allocatePixels(w, h);
-  if (!pixels) return;
+  if (!pixels) return true;
   // FreeType's colour bitmaps are premultiplied BGRA.
   for (int y = 0; y < h; ++y) {
     const uint8_t* in = bitmap.buffer + static_cast<ptrdiff_t>(y) * bitmap.pitch;
@@ -166,6 +170,7 @@ void drawColourGlyph(CanvasPixels px, const FontFace& face, unsigned glyph, doub
   const double scale = pointSize / ft->size->metrics.y_ppem;
   const double left = ox + ft->glyph->bitmap_left * scale, top = oy + ft->glyph->bitmap_top * scale;
   drawPicture(px, pyramid, Rect{left, top - h * scale, w * scale, h * scale});
+  return true;
 }
 
 void drawLine(CanvasPixels px, const TextLine& line, double startX, double baseline, Pixel4 color) {
@@ -176,11 +181,11 @@ void drawLine(CanvasPixels px, const TextLine& line, double startX, double basel
   for (const PlacedGlyph& glyph : line.glyphs) {
     if (!glyph.visible) continue;
     const FT_Face face = glyph.face->ft();
-    if (glyph.face->colour()) {
-      drawColourGlyph(px, *glyph.face, glyph.glyph, startX + glyph.x, baseline + glyph.y,
-                      line.pointSize);
+    // A glyph of a colour face without a colour picture (an outline the font also holds) is
+    // filled like any other.
+    if (glyph.face->colour() && drawColourGlyph(px, *glyph.face, glyph.glyph, startX + glyph.x,
+                                                baseline + glyph.y, line.pointSize))
       continue;
-    }
     if (FT_Load_Glyph(face, glyph.glyph, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP))
       continue;
     if (face->glyph->format != FT_GLYPH_FORMAT_OUTLINE) continue;

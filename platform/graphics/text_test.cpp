@@ -113,6 +113,12 @@ TEST(Text, EmojiDrawInColourAsOneGlyph) {
   }
 }
 
+TEST(Text, ACharacterSplitByDirectionKeepsEveryPart) {
+  // A Hebrew letter with a Devanagari vowel sign is one character in two directional runs.
+  const platform::TextLine line = platform::layoutLine("\xD7\x90\xE0\xA4\xBE", kPointSize);
+  EXPECT_EQ(line.glyphs.size(), 2u);
+}
+
 TEST(Text, InvisibleCharactersDrawNothing) {
   const char* labels[] = {"\t", "\n", "\r\n", "\x01", "\xE2\x80\x8B", "\xE2\x80\xA8", "\xC2\xAD"};
   for (const char* label : labels) EXPECT_EQ(inkPixels(drawn(label, 40)), 0u) << int(label[0]);

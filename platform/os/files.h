@@ -60,7 +60,12 @@ class RemovalGuard {
  public:
   explicit RemovalGuard(std::string path) : path_(std::move(path)) {}
   ~RemovalGuard() {
-    if (!path_.empty()) removeItem(path_);
+    // Removing allocates; running out of memory here, perhaps while unwinding from the same
+    // shortage, must not end the process.
+    try {
+      if (!path_.empty()) removeItem(path_);
+    } catch (...) {
+    }
   }
   RemovalGuard(const RemovalGuard&) = delete;
   RemovalGuard& operator=(const RemovalGuard&) = delete;
@@ -90,8 +95,10 @@ Result<std::vector<uint8_t>> readFile(const std::string& path, uint64_t maxBytes
 Result<std::vector<uint8_t>> readFilePrefix(const std::string& path, size_t maxBytes);
 
 struct ChildExit {
-  int32_t status;             // exit status; 128 + signal number for a child ended by a signal
-  std::string standardError;  // every byte the child wrote to its standard error
+  int32_t status;  // exit status; 128 + signal number for a child ended by a signal
+  // What the child wrote to its standard error, up to 16 MiB; read to the end of the pipe, or
+  // only up to its exit when it exits with status 0.
+  std::string standardError;
 };
 
 // Starts the executable with these arguments (no shell, argv[0] = path), its standard error on a

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <vector>
 
 namespace platform {
@@ -33,8 +34,19 @@ class BlockCache {
  public:
   // A block of at least `length` bytes, its first `bytes` usable: the smallest kept one that
   // fits, else a new mapping.
+  BlockCache() { kept_.reserve(kKept + 1); }
+
   void* take(size_t bytes, size_t length, bool prefault, bool* fresh) {
     std::lock_guard lock(mutex_);
+    // Room for the new loan first: giving a block back runs in a deleter and must not allocate,
+    // and a block is never left neither lent nor kept.
+    if (lent_.size() == lent_.capacity()) {
+      try {
+        lent_.reserve(lent_.size() + 8);
+      } catch (const std::bad_alloc&) {
+        return nullptr;
+      }
+    }
     Block* best = nullptr;
     for (Block& b : kept_)
       if (b.length >= length && (!best || b.length < best->length)) best = &b;

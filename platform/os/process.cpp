@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -22,6 +23,8 @@ namespace {
 // of a failed child is read after it has exited.
 constexpr int kExitCheckMs = 50;
 constexpr auto kExitedWait = std::chrono::seconds(2);
+// Text a child writes beyond this is read and dropped.
+constexpr size_t kMaxKept = size_t(16) << 20;
 
 }  // namespace
 
@@ -49,6 +52,18 @@ Result<ChildExit> runChild(const std::string& executable,
       spawned = ::posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv.data(), environ);
   }
   if (spawned != 0) return posixError(spawned, "could not run " + executable);
+  // A child is never left running unwaited for: an early way out (memory running out while its
+  // text is kept, say) ends it and reaps it.
+  struct Reaper {
+    pid_t pid;
+    bool reaped = false;
+    ~Reaper() {
+      if (reaped) return;
+      ::kill(pid, SIGKILL);
+      while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+      }
+    }
+  } reaper{pid};
   writeEnd.reset();
   // Drain the pipe while the child runs, so that a child writing more than the pipe holds
   // still finishes. The pipe ends when every holder of its write end has closed it, which a
@@ -62,8 +77,12 @@ Result<ChildExit> runChild(const std::string& executable,
   for (;;) {
     if (!exited) {
       const pid_t done = ::waitpid(pid, &status, WNOHANG);
-      if (done < 0 && errno != EINTR) return posixError(errno, "could not wait for " + executable);
+      if (done < 0 && errno != EINTR) {
+        reaper.reaped = true;
+        return posixError(errno, "could not wait for " + executable);
+      }
       exited = done == pid;
+      reaper.reaped = exited;
       if (exited) exitedAt = std::chrono::steady_clock::now();
     }
     if (exited && WIFEXITED(status) && WEXITSTATUS(status) == 0) break;
@@ -74,13 +93,18 @@ Result<ChildExit> runChild(const std::string& executable,
     if (ready <= 0) continue;
     const ssize_t n = ::read(readEnd.get(), buffer, sizeof buffer);
     if (n > 0)
-      result.standardError.append(buffer, static_cast<size_t>(n));
+      result.standardError.append(
+          buffer, std::min(static_cast<size_t>(n),
+                           kMaxKept - std::min(kMaxKept, result.standardError.size())));
     else if (n == 0 || errno != EINTR)
       break;
   }
   while (!exited && ::waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return posixError(errno, "could not wait for " + executable);
+    if (errno == EINTR) continue;
+    reaper.reaped = true;  // there is no child left to end
+    return posixError(errno, "could not wait for " + executable);
   }
+  reaper.reaped = true;
   if (WIFEXITED(status))
     result.status = WEXITSTATUS(status);
   else if (WIFSIGNALED(status))
@@ -110,6 +134,9 @@ void withStandardErrorSilenced(const std::function<void()>& work) {
 void prepareProcess() {
   std::signal(SIGPIPE, SIG_IGN);
   std::signal(SIGXFSZ, SIG_IGN);
+  // An ignored SIGCHLD, inherited from the parent, would reap the converter before its status
+  // could be read.
+  std::signal(SIGCHLD, SIG_DFL);
   for (int fd = 0; fd <= 2; ++fd)
     if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
       const int opened = ::open("/dev/null", O_RDWR);
