@@ -18,6 +18,10 @@ done
 man -l "$root/fs/usr/share/man/man1/badgewright.1.gz" 2>/dev/null | grep -q "badged variant" ||
   fail "the badgewright man page does not render"
 
+recommends=$(dpkg-deb -f "$deb" Recommends)
+for pkg in fonts-noto-cjk fonts-noto-color-emoji; do
+  grep -q "$pkg" <<<"$recommends" || fail "Recommends lacks $pkg: $recommends"
+done
 grep -q "License: OFL-1.1" "$root/fs/usr/share/doc/badgewright/copyright" ||
   fail "the copyright file lacks the licence of the embedded font"
 
