@@ -17,9 +17,9 @@ bool isContainer(std::span<const uint8_t> bytes) {
                                   uint32_t(bytes[2]) << 8 | bytes[3]);
 }
 
-// Every stored picture of the container, each decoded from a copy of the file kept for them.
-std::optional<platform::Image> decodeContainer(std::span<const uint8_t> bytes) {
-  auto file = std::make_shared<const std::vector<uint8_t>>(bytes.begin(), bytes.end());
+// Every stored picture of the container, each decoded from the file's bytes, which they keep.
+std::optional<platform::Image> decodeContainer(std::vector<uint8_t> bytes) {
+  auto file = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
   auto parsed = icns::parse(*file);
   auto* chunks = std::get_if<std::vector<icns::Chunk>>(&parsed);
   if (!chunks) return std::nullopt;
@@ -30,7 +30,11 @@ std::optional<platform::Image> decodeContainer(std::span<const uint8_t> bytes) {
   return platform::Image::fromRepresentations(std::move(representations));
 }
 
-std::optional<platform::Image> decodeBytes(std::span<const uint8_t> bytes);
+std::optional<platform::Image> decodePicture(std::span<const uint8_t> bytes) {
+  std::optional<platform::RasterImage> picture = platform::decodePicture(bytes);
+  if (!picture) return std::nullopt;
+  return platform::Image::fromPicture(std::move(*picture));
+}
 
 std::optional<platform::Image> loadFile(const std::string& path) {
   // A file of no format the loader reads is refused from its first bytes, whatever its size.
@@ -40,14 +44,9 @@ std::optional<platform::Image> loadFile(const std::string& path) {
     return std::nullopt;
   Result<std::vector<uint8_t>> bytes = platform::readFile(path, platform::kLimits.maxInputBytes);
   if (!bytes.ok()) return std::nullopt;
-  return decodeBytes(bytes.value());
-}
-
-std::optional<platform::Image> decodeBytes(std::span<const uint8_t> bytes) {
-  if (isContainer(bytes)) return decodeContainer(bytes);
-  std::optional<platform::RasterImage> picture = platform::decodePicture(bytes);
-  if (!picture) return std::nullopt;
-  return platform::Image::fromPicture(std::move(*picture));
+  // The container's pictures decode from the bytes as read, without a copy.
+  if (isContainer(bytes.value())) return decodeContainer(std::move(bytes.value()));
+  return decodePicture(bytes.value());
 }
 
 }  // namespace
@@ -63,7 +62,8 @@ std::optional<platform::Image> loadBaseImage(const std::string& path) {
 
 std::optional<platform::Image> decodeBaseImage(std::span<const uint8_t> bytes) {
   try {
-    return decodeBytes(bytes);
+    if (isContainer(bytes)) return decodeContainer({bytes.begin(), bytes.end()});
+    return decodePicture(bytes);
   } catch (const std::bad_alloc&) {
     return std::nullopt;
   }
